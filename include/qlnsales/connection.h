@@ -1,0 +1,100 @@
+// The caller's database connection, and the rows a query returns.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "qlnsales/object.h"
+
+namespace qlnsales {
+
+namespace db {
+class Driver;
+enum class Engine { Sqlite, Postgres };
+}  // namespace db
+
+class ResultSet;
+
+// One row of a ResultSet. Columns are found by name without regard to case; a database null is
+// an Empty value. The typed readers convert as the front end does: null gives "", 0, False or
+// the zero date; a flag is True when it is not 0.
+class Row {
+ public:
+  Row(const ResultSet& rs, std::size_t index) : rs_(&rs), index_(index) {}
+  const Value& operator[](std::string_view column) const;
+  bool IsNull(std::string_view column) const { return (*this)[column].IsEmpty(); }
+  bool Has(std::string_view column) const;
+  std::string Text(std::string_view column) const { return (*this)[column].ToText(); }
+  double Double(std::string_view column) const { return (*this)[column].ToDouble(); }
+  std::int32_t Int32(std::string_view column) const { return (*this)[column].ToInt32(); }
+  std::int64_t Int64(std::string_view column) const { return (*this)[column].ToInt64(); }
+  bool Flag(std::string_view column) const;
+  Date DateValue(std::string_view column) const { return (*this)[column].ToDate(); }
+
+ private:
+  const ResultSet* rs_;
+  std::size_t index_;
+};
+
+class ResultSet {
+ public:
+  std::vector<std::string> columns;
+  std::vector<std::vector<Value>> rows;
+
+  std::size_t size() const { return rows.size(); }
+  bool empty() const { return rows.empty(); }
+  Row operator[](std::size_t i) const { return Row(*this, i); }
+  Row front() const { return Row(*this, 0); }
+  // -1 when the result has no such column.
+  int ColumnIndex(std::string_view name) const;
+};
+
+// An open (State 1) or closed (State 0) connection. Connection strings: "sqlite:PATH",
+// "sqlite::memory:", "postgresql://..." or a libpq "key=value ..." string. Every value reaches the
+// database as a bound parameter ("?" in the statement text); statements are prepared once per
+// connection and reused.
+class Connection : public Object {
+ public:
+  Connection();
+  explicit Connection(const std::string& connection_string);  // opens at once
+  ~Connection() override;
+
+  std::string ConnectionString;
+
+  std::int32_t State() const;
+  void Open(std::optional<std::string> connection_string);
+  void Close();
+  // Late-bound form: runs one statement without parameters, returns the rows it changed.
+  std::int64_t Run(std::string sql);
+  void BeginTrans();
+  void CommitTrans();
+  void RollbackTrans();
+
+  ResultSet Query(std::string_view sql, const std::vector<Value>& params = {});
+  std::int64_t Execute(std::string_view sql, const std::vector<Value>& params = {});
+  db::Engine Engine() const;
+  bool InTransaction() const;
+
+  // The private connection of the calling thread for a connection string, opened on first use
+  // and kept, so that repeated calls do not reconnect.
+  static std::shared_ptr<Connection> Pooled(const std::string& connection_string);
+  // Closes the calling thread's pooled connections (tests use it between databases).
+  static void ClearPool();
+
+  std::string_view ClassName() const override { return "QLNSales.Connection"; }
+
+ protected:
+  const DispatchTable& Dispatch() const override;
+
+ private:
+  db::Driver& Require() const;
+  std::unique_ptr<db::Driver> driver_;
+};
+
+using ConnectionRef = std::shared_ptr<Connection>;
+
+}  // namespace qlnsales

@@ -1,0 +1,90 @@
+// The customer master record: one row of Customer_Master, saved, loaded and updated.
+#pragma once
+
+#include <string>
+
+#include "qlnsales/business_object.h"
+#include "qlnsales/grid.h"
+
+namespace qlnsales {
+
+class Customer : public BusinessObject {
+ public:
+  Customer();
+
+  std::string Grade;
+  std::string ConnectionString;
+  ConnectionRef AdoConnectionObject;  // a closed connection until the caller sets an open one
+  std::string CustomerCode;
+  std::string CustomerName;
+  std::string CustomerAddress;
+  std::string CustomerCity;
+  std::string CustomerState;
+  std::string CustomerPostal;
+  std::string CustomerCountry;
+  double CountryID = 0;
+  std::string CustomerPhone;
+  std::string CustomerFax;
+  std::string CustomerEmail;
+  std::string CustomerContactName;
+  std::string CustomerContactPhone;
+  std::string CustomerPaymentType;
+  std::string CustomerPaymentTerms;
+  double PaymentTermsID = 0;
+  double CustomerBalance = 0;
+  double CustomerFCBalance = 0;
+  std::string CustomerCurrencyCode;
+  std::string CurrencyCode;
+  std::string CurrencyName;
+  std::string CurrencySymbol;
+  double CustomerCreditLimit = 0;
+  double CustomerDiscount = 0;
+  bool ForeignCurrencyFlag = false;
+  bool CustomerInActiveFlag = false;
+  std::string CustomerComments;
+  std::string EmployeeID;
+  std::string SalesPersonName;
+  std::string ARAccountNo;
+  bool AllowDeleteFlag = false;
+  std::string ARAccountName;
+  std::string CompanyPrefix;
+  std::string BranchPrefix;
+  std::string DocumentPrefix;
+  std::string CustomerOBLedgerNo;
+  double CustomerOBAmount = 0;
+  std::string CustomerOBType;
+  std::string CustomerOBDocumentNo;
+  Date LastUpdate;
+  std::string Database;
+  GridRef GridName;
+  std::string CustomerFlatNo;
+  std::string CustomerBuilding;
+  std::string CustomerBlock;
+  std::string CustomerRoad;
+  std::string ContactDesignation;
+  std::string ContactSite;
+  std::string ContactRemarks;
+  std::string OwnerName;
+  std::string OwnerCPRNo;
+  std::string CustomerCRNo;
+  bool CustomerAddressFlag = false;
+  bool CustomerCPRFlag = false;
+
+  // Adds the customer, or overwrites the row of an existing code; adds the balance rows of the
+  // company's other branches; writes the name into the customer's adjustments and invoices.
+  bool Create_Customer();
+  // Changes an existing customer; empty texts keep what is stored.
+  bool Update_Customer();
+  bool Get_Customer(std::string Customer_Code);
+  bool Get_Customer_Balance(std::string Customer_Code);
+
+  std::string_view ClassName() const override { return "QLNSales.Customer"; }
+
+ protected:
+  const DispatchTable& Dispatch() const override;
+
+ private:
+  bool Validate_Customer();
+};
+
+}  // namespace qlnsales

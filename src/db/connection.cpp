@@ -1,0 +1,119 @@
+#include <cmath>
+#include <unordered_map>
+
+#include "db/driver.h"
+#include "frame/convert.h"
+
+namespace qlnsales {
+
+int ResultSet::ColumnIndex(std::string_view name) const {
+  for (std::size_t i = 0; i < columns.size(); ++i)
+    if (convert::EqualsNoCase(columns[i], name)) return static_cast<int>(i);
+  return -1;
+}
+
+const Value& Row::operator[](std::string_view column) const {
+  int i = rs_->ColumnIndex(column);
+  if (i < 0) throw Error("Column '" + std::string(column) + "' is not in the result");
+  return rs_->rows[index_][static_cast<std::size_t>(i)];
+}
+
+bool Row::Has(std::string_view column) const { return rs_->ColumnIndex(column) >= 0; }
+
+bool Row::Flag(std::string_view column) const {
+  const Value& v = (*this)[column];
+  if (v.IsEmpty()) return false;
+  return v.ToBool();
+}
+
+Connection::Connection() = default;
+Connection::Connection(const std::string& connection_string) { Open(connection_string); }
+Connection::~Connection() = default;
+
+std::int32_t Connection::State() const { return driver_ ? 1 : 0; }
+
+void Connection::Open(std::optional<std::string> connection_string) {
+  if (connection_string && !connection_string->empty()) ConnectionString = *connection_string;
+  if (driver_) throw Error("Operation is not allowed when the object is open.");
+  driver_ = db::OpenDriver(ConnectionString);
+}
+
+void Connection::Close() {
+  if (!driver_) throw Error("Operation is not allowed when the object is closed.");
+  driver_.reset();
+}
+
+db::Driver& Connection::Require() const {
+  if (!driver_) throw Error("Operation is not allowed when the object is closed.");
+  return *driver_;
+}
+
+std::int64_t Connection::Run(std::string sql) { return Require().Execute(sql, {}); }
+void Connection::BeginTrans() { Require().Begin(); }
+void Connection::CommitTrans() { Require().Commit(); }
+void Connection::RollbackTrans() { Require().Rollback(); }
+bool Connection::InTransaction() const { return driver_ && driver_->InTransaction(); }
+
+ResultSet Connection::Query(std::string_view sql, const std::vector<Value>& params) {
+  return Require().Query(sql, params);
+}
+
+std::int64_t Connection::Execute(std::string_view sql, const std::vector<Value>& params) {
+  return Require().Execute(sql, params);
+}
+
+db::Engine Connection::Engine() const { return Require().engine(); }
+
+namespace {
+thread_local std::unordered_map<std::string, std::shared_ptr<Connection>> pool;
+}
+
+std::shared_ptr<Connection> Connection::Pooled(const std::string& connection_string) {
+  auto it = pool.find(connection_string);
+  if (it != pool.end() && it->second->State() == 1) return it->second;
+  auto conn = std::make_shared<Connection>(connection_string);
+  pool[connection_string] = conn;
+  return conn;
+}
+
+void Connection::ClearPool() { pool.clear(); }
+
+const DispatchTable& Connection::Dispatch() const {
+  static const DispatchTable table = DispatchBuilder<Connection>("QLNSales.Connection")
+                                         .Prop("ConnectionString", &Connection::ConnectionString)
+                                         .ReadOnly("State", &Connection::State)
+                                         .Method("Open", &Connection::Open)
+                                         .Method("Close", &Connection::Close)
+                                         .Method("Execute", &Connection::Run)
+                                         .Method("BeginTrans", &Connection::BeginTrans)
+                                         .Method("CommitTrans", &Connection::CommitTrans)
+                                         .Method("RollbackTrans", &Connection::RollbackTrans)
+                                         .Build();
+  return table;
+}
+
+namespace db {
+
+std::unique_ptr<Driver> OpenDriver(const std::string& cs) {
+  std::string_view s = cs;
+  if (s.starts_with("sqlite:")) {
+    auto path = std::string(s.substr(7));
+    if (path.empty()) throw Error("The connection string names no SQLite database: '" + cs + "'");
+    return OpenSqlite(path);
+  }
+  if (s.starts_with("postgresql://") || s.starts_with("postgres://") ||
+      s.find('=') != std::string_view::npos)
+    return OpenPostgres(cs);
+  if (cs.empty()) throw Error("The connection string is empty");
+  throw Error("Unknown connection string '" + cs +
+              "': use sqlite:PATH, postgresql://... or key=value pairs");
+}
+
+std::string DateParameter(const Date& d) { return convert::FormatIsoDateTime(d); }
+
+void RequireFinite(double v) {
+  if (!std::isfinite(v)) throw Error("A number that is not finite cannot be stored");
+}
+
+}  // namespace db
+}  // namespace qlnsales

@@ -1,0 +1,71 @@
+#include "frame/record.h"
+
+#include <cctype>
+
+#include "frame/convert.h"
+
+namespace qlnsales {
+
+bool IsSqlName(std::string_view name) {
+  if (name.empty()) return false;
+  auto c0 = static_cast<unsigned char>(name[0]);
+  if (!std::isalpha(c0) && c0 != '_') return false;
+  for (char c : name) {
+    auto u = static_cast<unsigned char>(c);
+    if (!std::isalnum(u) && u != '_') return false;
+  }
+  return true;
+}
+
+void CheckSqlName(std::string_view name) {
+  if (!IsSqlName(name))
+    throw Error("'" + std::string(name) + "' is not a valid table or column name");
+}
+
+Record& Record::Set(std::string_view column, Value value) {
+  CheckSqlName(column);
+  for (auto& [name, v] : columns_)
+    if (convert::EqualsNoCase(name, column)) {
+      v = std::move(value);
+      return *this;
+    }
+  columns_.emplace_back(std::string(column), std::move(value));
+  return *this;
+}
+
+Record& Record::SetOptional(std::string_view column, const std::string& text) {
+  return Set(column, text.empty() ? Value() : Value(text));
+}
+
+void Record::Insert(Connection& conn, std::string_view table) const {
+  CheckSqlName(table);
+  std::string sql = "INSERT INTO " + std::string(table) + " (";
+  std::string marks;
+  std::vector<Value> params;
+  params.reserve(columns_.size());
+  for (std::size_t i = 0; i < columns_.size(); ++i) {
+    sql += (i ? ", " : "") + columns_[i].first;
+    marks += i ? ", ?" : "?";
+    params.push_back(columns_[i].second);
+  }
+  sql += ") VALUES (" + marks + ")";
+  conn.Execute(sql, params);
+}
+
+std::int64_t Record::Update(Connection& conn, std::string_view table, const Record& where) const {
+  CheckSqlName(table);
+  if (columns_.empty()) return 0;
+  std::string sql = "UPDATE " + std::string(table) + " SET ";
+  std::vector<Value> params;
+  for (std::size_t i = 0; i < columns_.size(); ++i) {
+    sql += (i ? ", " : "") + columns_[i].first + " = ?";
+    params.push_back(columns_[i].second);
+  }
+  for (std::size_t i = 0; i < where.columns_.size(); ++i) {
+    sql += (i ? " AND " : " WHERE ") + where.columns_[i].first + " = ?";
+    params.push_back(where.columns_[i].second);
+  }
+  return conn.Execute(sql, params);
+}
+
+}  // namespace qlnsales

@@ -1,0 +1,34 @@
+// Rows written column by column, as the business rules list them, and sent as one INSERT or
+// UPDATE with every value bound. Table and column names are checked before they reach SQL.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "qlnsales/connection.h"
+
+namespace qlnsales {
+
+// Throws Error unless `name` is a plain SQL name ([A-Za-z_][A-Za-z0-9_]*).
+void CheckSqlName(std::string_view name);
+bool IsSqlName(std::string_view name);
+
+class Record {
+ public:
+  // Sets a column (a later Set of the same column replaces the earlier value).
+  Record& Set(std::string_view column, Value value);
+  // An optional text: empty text is written as null.
+  Record& SetOptional(std::string_view column, const std::string& text);
+
+  bool empty() const { return columns_.empty(); }
+  void Insert(Connection& conn, std::string_view table) const;
+  // UPDATE table SET ... WHERE each column of `where` equals its value; the rows changed.
+  std::int64_t Update(Connection& conn, std::string_view table, const Record& where) const;
+
+ private:
+  std::vector<std::pair<std::string, Value>> columns_;
+};
+
+}  // namespace qlnsales

@@ -1,0 +1,32 @@
+#include <fmt/core.h>
+
+#include "commands.h"
+#include "db/schema.h"
+#include "qlnsales/connection.h"
+#include "db/reference_data.h"
+
+namespace qlnsales::cli {
+
+std::string ConnectionStringFor(const std::string& db) {
+  if (db.starts_with("sqlite:") || db.starts_with("postgresql://") ||
+      db.starts_with("postgres://") || db.find('=') != std::string::npos)
+    return db;
+  return "sqlite:" + db;
+}
+
+int Init(const std::string& db, bool sample) {
+  Connection conn(ConnectionStringFor(db));
+  int before = db::SchemaVersion(conn);
+  db::CreateSchema(conn);
+  if (before == db::kSchemaVersion)
+    fmt::print("Schema is up to date (version {}).\n", db::kSchemaVersion);
+  else
+    fmt::print("Schema version {} created.\n", db::kSchemaVersion);
+  if (sample) {
+    bool added = refdata::AddSampleCompany(conn);
+    fmt::print("{}\n", added ? "Sample company 01 added." : "Sample company 01 is already there.");
+  }
+  return 0;
+}
+
+}  // namespace qlnsales::cli
