@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "db/reference_data.h"
+#include "db/schema.h"
+#include "frame/convert.h"
+#include "frame/record.h"
+#include "qlnsales/business_object.h"
+#include "support/fixture.h"
+
+namespace qlnsales::testing {
+namespace {
+
+class ConnectionTest : public DbTest {};
+
+TEST_F(ConnectionTest, EveryKindOfValueRoundTripsAsABoundParameter) {
+  const std::string tricky = "O'Brien; DROP TABLE Currency_Master; -- \"quoted\" ?";
+  Record()
+      .Set("Currency_Code", tricky)
+      .Set("Currency_Name", Value())
+      .Set("Currency_Symbol", "€")
+      .Set("Last_Update", Date::FromYmd(2026, 12, 6, 10, 30, 15))
+      .Insert(*conn, "Currency_Master");
+  auto rs = conn->Query("SELECT * FROM Currency_Master WHERE Currency_Code = ?", {tricky});
+  ASSERT_EQ(rs.size(), 1u);
+  Row r = rs.front();
+  EXPECT_EQ(r.Text("currency_code"), tricky);
+  EXPECT_TRUE(r.IsNull("Currency_Name"));
+  EXPECT_EQ(r.Text("Currency_Name"), "");
+  EXPECT_EQ(r.Text("Currency_Symbol"), "€");
+  EXPECT_EQ(r.DateValue("Last_Update"), Date::FromYmd(2026, 12, 6, 10, 30, 15));
+  EXPECT_EQ(Count("Currency_Master"), 3);
+
+  Record()
+      .Set("Account_No", "01019999")
+      .Set("Opening_Balance", 1234.5678)
+      .Set("Current_Balance", std::int64_t{42})
+      .Insert(*conn, "Chart_Of_Accounts");
+  auto acc = conn->Query("SELECT Opening_Balance, Current_Balance FROM Chart_Of_Accounts WHERE "
+                         "Account_No = ?",
+                         {"01019999"});
+  EXPECT_DOUBLE_EQ(acc.front().Double("Opening_Balance"), 1234.5678);
+  EXPECT_EQ(acc.front().Double("Current_Balance"), 42);
+
+  Record().Set("Item_Code", "01X").Set("Stock_In_Hand", 1.0).Insert(*conn, "Item_Master");
+  auto item = conn->Query("SELECT * FROM Item_Master WHERE Item_Code = ?", {"01X"});
+  // Columns nobody wrote: quantities start at 0, flags of documents at 0.
+  EXPECT_EQ(item.front().Double("Stock_Amount"), 0);
+  EXPECT_TRUE(item.front().IsNull("Item_Name"));
+}
+
+TEST_F(ConnectionTest, FlagsReadBackAsBooleansOnBothEngines) {
+  Record().Set("Customer_Code", "C1").Set("Customer_CPRFlag", true).Insert(*conn, "Customer_Master");
+  auto rs = conn->Query("SELECT Customer_CPRFlag, Customer_AddressFlag FROM Customer_Master");
+  EXPECT_TRUE(rs.front().Flag("Customer_CPRFlag"));
+  EXPECT_FALSE(rs.front().Flag("Customer_AddressFlag"));
+  EXPECT_EQ(Count("Customer_Master", "Customer_CPRFlag <> 0"), 1);
+}
+
+TEST_F(ConnectionTest, NonFiniteAmountsAreRefusedBeforeTheyAreStored) {
+  EXPECT_THROW(Record().Set("Account_No", "X").Set("Opening_Balance", INFINITY).Insert(
+                   *conn, "Chart_Of_Accounts"),
+               Error);
+  EXPECT_THROW(conn->Execute("UPDATE Chart_Of_Accounts SET Opening_Balance = ?", {Value(NAN)}),
+               Error);
+  EXPECT_EQ(Count("Chart_Of_Accounts", "Account_No = ?", {"X"}), 0);
+}
+
+TEST_F(ConnectionTest, ProviderErrorsCarryTheEnginesOwnText) {
+  try {
+    conn->Query("SELECT * FROM No_Such_Table");
+    FAIL() << "no error";
+  } catch (const Error& e) {
+    EXPECT_NE(convert::LCase(e.what()).find("no_such_table"), std::string::npos) << e.what();
+  }
+  EXPECT_THROW(conn->Query("SELECT * FROM Currency_Master WHERE Currency_Code = ?", {}), Error);
+  EXPECT_THROW(Record().Set("Bad Name", 1), Error);
+  EXPECT_THROW(CheckSqlName("Customer_Master;--"), Error);
+  EXPECT_NO_THROW(CheckSqlName("_Table9"));
+}
+
+TEST_F(ConnectionTest, TransactionsCommitAndRollBack) {
+  conn->BeginTrans();
+  EXPECT_TRUE(conn->InTransaction());
+  refdata::AddCurrency(*conn, "EUR", "Euro", "E");
+  conn->RollbackTrans();
+  EXPECT_EQ(Count("Currency_Master", "Currency_Code = ?", {"EUR"}), 0);
+  conn->BeginTrans();
+  refdata::AddCurrency(*conn, "EUR", "Euro", "E");
+  conn->CommitTrans();
+  EXPECT_FALSE(conn->InTransaction());
+  EXPECT_EQ(Count("Currency_Master", "Currency_Code = ?", {"EUR"}), 1);
+}
+
+TEST_F(ConnectionTest, PreparedStatementsAreReusedAcrossManyCalls) {
+  for (int i = 0; i < 200; ++i)
+    conn->Execute("INSERT INTO Customer_Master_Balance (Customer_Code, Company_Prefix, "
+                  "Branch_Prefix) VALUES (?, ?, ?)",
+                  {Value("C" + std::to_string(i)), Value("01"), Value("01")});
+  EXPECT_EQ(Count("Customer_Master_Balance"), 200);
+  EXPECT_EQ(conn->Execute("DELETE FROM Customer_Master_Balance WHERE Customer_Code LIKE ?",
+                          {Value("C1%")}),
+            111);
+}
+
+TEST_F(ConnectionTest, ClosedAndMissingConnectionsFailWithTheProvidersText) {
+  auto closed = std::make_shared<Connection>();
+  EXPECT_EQ(closed->State(), 0);
+  EXPECT_FALSE(connection_rule::IsOpen(nullptr));
+  EXPECT_FALSE(connection_rule::StringFirstUsable("", nullptr));
+  EXPECT_FALSE(connection_rule::StringFirstUsable("", closed));
+  EXPECT_TRUE(connection_rule::StringFirstUsable("", conn));
+  try {
+    connection_rule::ObjectOnly(nullptr)->Query("SELECT 1");
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "Operation is not allowed when the object is closed.");
+  }
+  // Object-first falls back to the string; the private connection is pooled per thread.
+  auto a = connection_rule::ObjectFirst(cs, closed);
+  auto b = connection_rule::StringOnly(cs);
+  EXPECT_EQ(a, b);
+  EXPECT_EQ(connection_rule::ObjectFirst(cs, conn), conn);
+  EXPECT_THROW(Connection("mysql://nowhere"), Error);
+  EXPECT_THROW(Connection("sqlite:"), Error);
+}
+
+TEST_F(ConnectionTest, SchemaCreationIsVersionedAndRepeatable) {
+  EXPECT_EQ(db::SchemaVersion(*conn), db::kSchemaVersion);
+  auto before = Count("Currency_Master");
+  db::CreateSchema(*conn);
+  db::CreateSchema(*conn);
+  EXPECT_EQ(Count("QLNSales_Schema"), 1);
+  EXPECT_EQ(Count("Currency_Master"), before);
+  EXPECT_FALSE(refdata::AddSampleCompany(*conn));
+  for (const auto& table : db::SchemaTables()) EXPECT_GE(Count(table), 0) << table;
+}
+
+}  // namespace
+}  // namespace qlnsales::testing

@@ -1,0 +1,34 @@
+// A fresh database per test: SQLite in a temporary file, or, when QLNSALES_TEST_PG names a
+// server, a schema of its own on that server. The schema and the sample company are in place.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "qlnsales/connection.h"
+
+namespace qlnsales::testing {
+
+bool UsingPostgres();
+
+class DbTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Runs a query on the test database and returns its single value (Empty when no row).
+  Value Scalar(std::string_view sql, const std::vector<Value>& params = {});
+  std::int64_t Count(std::string_view table, std::string_view where = "",
+                     const std::vector<Value>& params = {});
+
+  std::string cs;        // the connection string of the test database
+  ConnectionRef conn;    // an open connection object on it
+  bool with_sample = true;
+
+ private:
+  std::string sqlite_path_;
+  std::string pg_schema_;
+};
+
+}  // namespace qlnsales::testing
