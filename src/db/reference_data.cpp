@@ -158,6 +158,34 @@ bool AddSampleCompany(Connection& c) {
                {"OBR", "Opening Balance Receipt"}})
         AddSeries(c, "01", branch, prefix, name);
     }
+    // Tax: one authority and a standard code per branch; codes carry company and branch.
+    for (const std::string branch : {"01", "02"}) {
+      const std::string p = "01" + branch;
+      Record()
+          .Set("Code", p + "VAT")
+          .Set("Company_Prefix", "01")
+          .Set("Branch_Prefix", branch)
+          .Set("Description", "Value Added Tax")
+          .Set("TaxRate", 10.0)
+          .Set("AccountNo", p + "2100")
+          .Set("AccountName", "Tax Payable")
+          .Insert(c, "TaxAuthorities");
+      Record()
+          .Set("Tax_Code", p + "STD")
+          .Set("Company_Prefix", "01")
+          .Set("Branch_Prefix", branch)
+          .Set("Tax_Description", "Standard rate")
+          .Set("Tax_Rate", 10.0)
+          .Set("DefaultCode", true)
+          .Set("Tax_Type", "Sales")
+          .Insert(c, "TaxCodeMaster");
+      Record()
+          .Set("TaxCode", p + "STD")
+          .Set("TaxAuthorityCode", p + "VAT")
+          .Set("TaxAuthorityName", "Value Added Tax")
+          .Set("TaxAuthorityRate", 10.0)
+          .Insert(c, "TaxCodeDetails");
+    }
     AddItem(c, "01P100", "Printer Paper A4", 0, "Box");
     AddItem(c, "01P200", "Ink Cartridge", 0, "Pcs");
     AddItem(c, "01P300", "Desk Lamp", 0, "Pcs");

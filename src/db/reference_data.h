@@ -28,7 +28,8 @@ void SetSalesPreferences(Connection& c, const std::string& company, const std::s
 void SetAccountPreferences(Connection& c, const std::string& company, const std::string& branch);
 
 // Company 01 with branches 01 and 02, a local and a foreign currency with rates, a chart of
-// accounts, preferences, items, locations and the series of every document class. Returns
+// accounts, preferences, items, locations, a tax authority and code per branch, and the
+// series of every document class. Returns
 // false (and adds nothing) when branch 01 of company 01 is already there.
 bool AddSampleCompany(Connection& c);
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "db/reference_data.h"
+#include "db/schema.h"
 #include "frame/convert.h"
 #include "frame/record.h"
 #include "qlnsales/customer.h"
@@ -297,6 +298,17 @@ TEST_F(CustomerTest, AProviderErrorMidWayKeepsTheCustomerAndARetryCompletes) {
   Customer c = Filled();
   EXPECT_FALSE(c.Create_Customer());
   EXPECT_NE(convert::LCase(c.ErrDesc()).find("ar_adjustment_master"), std::string::npos) << c.ErrDesc();
+  EXPECT_EQ(Count("Customer_Master"), 1);
+  EXPECT_EQ(Count("Customer_Master_Balance"), 1);
+
+  // Every step is repeatable: once the table is back, the same call completes the work.
+  db::CreateSchema(*conn);
+  Record()
+      .Set("AR_Adjustment_No", "ADJ1")
+      .Set("Customer_Code", "01C001")
+      .Insert(*conn, "AR_Adjustment_Master");
+  EXPECT_TRUE(c.Create_Customer()) << c.ErrDesc();
+  EXPECT_EQ(Count("AR_Adjustment_Master", "Customer_Name = ?", {"O'Brien Trading"}), 1);
   EXPECT_EQ(Count("Customer_Master"), 1);
   EXPECT_EQ(Count("Customer_Master_Balance"), 1);
 }
