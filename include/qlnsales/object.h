@@ -227,6 +227,11 @@ class DispatchBuilder {
                         }});
     return *this;
   }
+  // A property served by functions of the caller's own.
+  DispatchBuilder& Property(std::string name, dispatch::Getter get, dispatch::Setter set) {
+    table_.AddProperty({std::move(name), std::move(get), std::move(set)});
+    return *this;
+  }
   template <class R, class... A>
   DispatchBuilder& Method(std::string name, R (C::*fn)(A...)) {
     return AddMethod<R, A...>(std::move(name), fn);

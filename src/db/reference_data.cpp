@@ -79,6 +79,45 @@ void AddSeries(Connection& c, const std::string& company, const std::string& bra
       .Insert(c, "Document_Prefix");
 }
 
+void AddOpeningStock(Connection& c, const std::string& company, const std::string& branch,
+                     const std::string& item_code, int location, double quantity, double unit_cost) {
+  c.Execute("UPDATE Item_Master SET Stock_In_Hand = Stock_In_Hand + ?, Stock_Amount = "
+            "Stock_Amount + ? WHERE Item_Code = ?",
+            {Value(quantity), Value(quantity * unit_cost), Value(item_code)});
+  auto item = c.Query("SELECT Item_Name, Unit_Name FROM Item_Master WHERE Item_Code = ?", {item_code});
+  auto loc = c.Query("SELECT Location_Name FROM Location_Master WHERE Branch_Prefix = ? AND "
+                     "Location_ID = ?",
+                     {Value(branch), Value(location)});
+  const std::string item_name = item.empty() ? "" : item.front().Text("Item_Name");
+  const std::string unit = item.empty() ? "" : item.front().Text("Unit_Name");
+  const std::string loc_name = loc.empty() ? "" : loc.front().Text("Location_Name");
+  c.Execute("INSERT INTO Location_Stock (Company_Prefix, Branch_Prefix, Item_Code, Location_ID, "
+            "Location_Name, Item_Name, Unit_Name, Quantity) VALUES (?, ?, ?, ?, ?, ?, ?, 0) ON "
+            "CONFLICT DO NOTHING",
+            {Value(company), Value(branch), Value(item_code), Value(location), Value(loc_name),
+             Value(item_name), Value(unit)});
+  c.Execute("UPDATE Location_Stock SET Quantity = Quantity + ? WHERE Branch_Prefix = ? AND "
+            "Item_Code = ? AND Location_ID = ?",
+            {Value(quantity), Value(branch), Value(item_code), Value(location)});
+  Record()
+      .Set("Company_Prefix", company)
+      .Set("Branch_Prefix", branch)
+      .Set("Document_Prefix", "OPN")
+      .Set("Document_No", company + branch + "OPN")
+      .Set("Document_Type", "Opening")
+      .Set("Item_Code", item_code)
+      .Set("Item_Name", item_name)
+      .Set("Unit_Name", unit)
+      .Set("Unit_Qty", 1.0)
+      .Set("Base_Qty", quantity)
+      .Set("In_Qty", quantity)
+      .Set("In_Amount", quantity * unit_cost)
+      .Set("In_Price", unit_cost)
+      .Set("Location_ID", location)
+      .Set("Location_Name", loc_name)
+      .Insert(c, "Stock_Movement");
+}
+
 // Account numbers: company, branch, then the ledger code ("0101" + "1200").
 void SetSalesPreferences(Connection& c, const std::string& company, const std::string& branch) {
   const std::string p = company + branch;
@@ -190,6 +229,10 @@ bool AddSampleCompany(Connection& c) {
     AddItem(c, "01P200", "Ink Cartridge", 0, "Pcs");
     AddItem(c, "01P300", "Desk Lamp", 0, "Pcs");
     AddItem(c, "01S100", "Installation Service", 1, "Hour", "Exempted");
+    AddOpeningStock(c, "01", "01", "01P100", 1, 100, 2.5);
+    AddOpeningStock(c, "01", "01", "01P200", 1, 40, 12);
+    AddOpeningStock(c, "01", "01", "01P200", 2, 10, 12);
+    AddOpeningStock(c, "01", "01", "01P300", 2, 8, 30);
     if (own) c.CommitTrans();
   } catch (...) {
     if (own && c.InTransaction()) c.RollbackTrans();

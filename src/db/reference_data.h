@@ -24,6 +24,10 @@ void AddLocation(Connection& c, const std::string& company, const std::string& b
 void AddSeries(Connection& c, const std::string& company, const std::string& branch,
                const std::string& prefix, const std::string& name, double next_no = 1,
                bool manual = false);
+// Opening stock of an item at a location: the item's stock and cost, its location stock and an
+// "Opening" stock movement, so that stock equals the sum of movements from the start.
+void AddOpeningStock(Connection& c, const std::string& company, const std::string& branch,
+                     const std::string& item_code, int location, double quantity, double unit_cost);
 void SetSalesPreferences(Connection& c, const std::string& company, const std::string& branch);
 void SetAccountPreferences(Connection& c, const std::string& company, const std::string& branch);
 

@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "db/driver.h"
+#include "frame/convert.h"
 
 namespace qlnsales::db {
 namespace {
@@ -124,7 +125,7 @@ const std::vector<TableDef>& Tables() {
        "Sales_Ord_Total_Amount:F Sales_Ord_FC_Total_Amount:F Employee_ID:T Employee_Name:T "
        "Sales_Quot_No:T Exchange_Rate:F Customer_PO_No:T Customer_PO_Date:D Payment_Terms:T "
        "Payment_Type:T Sales_Ord_Comments:T Cancel_Flag:B Allow_Cancel_Flag:A Location_ID:I "
-       "Location_Name:T Delivery_Date:D Last_Update:T process_Flag:B Delivered_Flag:B "
+       "Location_Name:T Delivery_Date:D Last_Update:S process_Flag:B Delivered_Flag:B "
        "Invoiced_Flag:B Paid_Flag:B Year_End_Flag:B",
        "Sales_Ord_No", {"Customer_Code"}},
       {"Sales_Order_Detail",
@@ -132,7 +133,7 @@ const std::vector<TableDef>& Tables() {
        "FOC_Flag:F Unit_Qty:F Sales_Ord_Ordered_Qty:F Sales_Ord_FC_Unit_Price:F "
        "Sales_Ord_Dtl_Disc_Percent:F Sales_Ord_FC_Disc_Amount:F Sales_Ord_FC_Item_Amount:F "
        "Sales_Ord_Unit_Price:F Sales_Ord_Disc_Amount:F Sales_Ord_Item_Amount:T Proj_No:T "
-       "Sales_Quot_SL_No:F Sales_Ord_Overall_FC_Disc:F Sales_Ord_Overall_Disc:F Last_Update:T "
+       "Sales_Quot_SL_No:F Sales_Ord_Overall_FC_Disc:F Sales_Ord_Overall_Disc:F Last_Update:S "
        "Sales_Ord_Delivered_Qty:Q Sales_Ord_Balance_Qty:Q",
        "SL_No", {"Sales_Ord_No", "Item_Code"}},
 
@@ -364,6 +365,19 @@ std::vector<std::string> Statements(Engine engine) {
 }
 
 }  // namespace
+
+bool KeepsDateText(std::string_view table, std::string_view column) {
+  for (const auto& t : Tables()) {
+    if (!convert::EqualsNoCase(t.name, table)) continue;
+    std::istringstream cols(t.columns);
+    std::string token;
+    while (cols >> token) {
+      auto colon = token.find(':');
+      if (convert::EqualsNoCase(token.substr(0, colon), column)) return token[colon + 1] == 'S';
+    }
+  }
+  return false;
+}
 
 std::vector<std::string> SchemaTables() {
   std::vector<std::string> names;

@@ -16,6 +16,8 @@ constexpr int kSchemaVersion = 1;
 void CreateSchema(Connection& conn);
 // The schema version recorded in the database, 0 when it has none.
 int SchemaVersion(Connection& conn);
+// True when the column keeps its dates as "dd/MMM/yyyy" text (names compared without case).
+bool KeepsDateText(std::string_view table, std::string_view column);
 // Every table name the schema defines.
 std::vector<std::string> SchemaTables();
 

@@ -2,6 +2,7 @@
 
 #include "qlnsales/customer.h"
 #include "qlnsales/grid.h"
+#include "services/service_object.h"
 
 namespace qlnsales {
 
@@ -14,6 +15,7 @@ void RegisterBuiltins(const std::function<void(std::string_view, Factory)>& add)
   add("QLNSales.Connection", Make<Connection>());
   add("QLNSales.MemoryGrid", Make<MemoryGrid>());
   add("QLNSales.Customer", Make<Customer>());
+  services::RegisterServices(add);
 }
 
 }  // namespace qlnsales

@@ -39,10 +39,18 @@ std::vector<std::string> DispatchTable::MethodNames() const {
   return names;
 }
 
+// As with the front end's late binding, a name read like a property may be a method without
+// arguments, and a method called without arguments may be a property.
 Value Object::Get(std::string_view property) {
   const auto& table = Dispatch();
   const auto* p = table.FindProperty(property);
-  if (!p) throw Error(std::string(ClassName()) + " has no property '" + std::string(property) + "'");
+  if (!p) {
+    if (const auto* m = table.FindMethod(property)) {
+      std::vector<Value> none;
+      return m->call(*this, none);
+    }
+    throw Error(std::string(ClassName()) + " has no property '" + std::string(property) + "'");
+  }
   if (!p->get)
     throw Error("Property '" + p->name + "' of " + std::string(ClassName()) + " is write-only");
   return p->get(*this);
@@ -60,7 +68,11 @@ void Object::Set(std::string_view property, const Value& value) {
 Value Object::Invoke(std::string_view method, std::vector<Value>& args) {
   const auto& table = Dispatch();
   const auto* m = table.FindMethod(method);
-  if (!m) throw Error(std::string(ClassName()) + " has no method '" + std::string(method) + "'");
+  if (!m) {
+    const auto* p = table.FindProperty(method);
+    if (p && p->get && args.empty()) return p->get(*this);
+    throw Error(std::string(ClassName()) + " has no method '" + std::string(method) + "'");
+  }
   if (args.size() > m->arity)
     throw Error("Wrong number of arguments for " + std::string(ClassName()) + "." + m->name +
                 ": it takes at most " + std::to_string(m->arity));

@@ -1,0 +1,110 @@
+// Document numbers, for every document class: a temporary number when a document is saved, the
+// final number when it is processed. The classes give their own tables, columns and messages.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "frame/record.h"
+#include "qlnsales/connection.h"
+
+namespace qlnsales {
+
+// Company (2 characters) + branch (2) + document prefix (3) keys a series.
+struct Series {
+  std::string company;
+  std::string branch;
+  std::string document;
+};
+
+std::string TemporaryNumber(const Series& s, std::int32_t identity);  // 0102SORTMP57
+std::string FinalNumber(const Series& s, std::int32_t identity);      // 0102SOR58
+
+// An error a counter reported: its ErrDesc, to become the document's ErrDesc.
+using CounterError = std::optional<std::string>;
+
+// Saving: Draw before the rows are written, Confirm after.
+class TemporaryNumbering {
+ public:
+  // Get_Last_Counter(connection, True) on a new counter; the document's connection property is
+  // taken back from the counter afterwards.
+  CounterError Draw(ConnectionRef& connection, const Series& series);
+  CounterError Confirm();  // Increase_Counter(True)
+  std::int32_t identity() const { return identity_; }
+  const std::string& number() const { return number_; }
+
+ private:
+  ObjectRef counter_;
+  std::int32_t identity_ = 0;
+  std::string number_;
+};
+
+// Where a document class keeps its number, and the messages it fails with.
+struct NumberingTables {
+  std::string master_table;          // Sales_Order_Master
+  std::string number_column;         // Sales_Ord_No
+  std::string identity_column;       // Sales_ord_Identity
+  std::string detail_table;          // Sales_Order_Detail
+  std::string detail_number_column;  // Sales_Ord_No
+  std::string invalid_number_message;
+  std::string invalid_temporary_message;
+};
+
+struct ProcessMode {
+  bool online = true;
+  bool sync = false;
+  bool manual = false;
+  double manual_identity = 0;
+  // Off-line synchronisation keeps the stored identity.
+  bool KeepsStoredIdentity() const { return !online && sync; }
+};
+
+// Processing, step by step: Open, Choose, Renumber, RenumberLines, then the document's postings,
+// then Settle.
+class FinalNumbering {
+ public:
+  explicit FinalNumbering(NumberingTables tables) : t_(std::move(tables)) {}
+
+  // Finds the master row of `document_no` (trimmed). Returns the document's invalid-number
+  // message when the number is empty or no row has it.
+  std::optional<std::string> Open(Connection& conn, const std::string& document_no);
+  // The stored master row (valid after Open).
+  Row stored() const { return master_.front(); }
+  const std::string& temporary_number() const { return temporary_; }
+
+  // Chooses the final identity: the stored one (off-line synchronisation), the manual one
+  // (rounded, halves to even), or the series counter's next number.
+  CounterError Choose(ConnectionRef& connection, const Series& series, const ProcessMode& mode);
+
+  // Writes the final number, the identity, `extra` (the process flag and such) and Last_Update
+  // into the master row. With a manual identity, the series counter is then raised past it at
+  // once (one conditional update on `counter_conn`), so no later failure can let the
+  // automatic numbers reach it.
+  void Renumber(Connection& conn, Record extra, const Value& last_update, Connection& counter_conn);
+  // Gives the lines the final number; the temporary-number message when there are none (the
+  // master row keeps its final number).
+  std::optional<std::string> RenumberLines(Connection& conn, const Value& last_update);
+  // Confirms the counter's reservation when the identity came from it.
+  CounterError Settle();
+
+  std::int32_t identity() const { return identity_; }
+  const std::string& number() const { return number_; }
+  const Series& series() const { return series_; }
+
+ private:
+  NumberingTables t_;
+  ResultSet master_;
+  std::string temporary_;
+  Series series_;
+  ProcessMode mode_;
+  ObjectRef counter_;
+  std::int32_t identity_ = 0;
+  std::int32_t manual_identity_ = 0;
+  std::string number_;
+};
+
+// Raises Document_Next_No of a series to identity + 1 when it is not above `identity`, stamping
+// Last_Update with the clock. A missing row or a higher number changes nothing.
+void RaiseSeriesPast(Connection& conn, const Series& series, std::int32_t identity);
+
+}  // namespace qlnsales
