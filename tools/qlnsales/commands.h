@@ -8,5 +8,9 @@ namespace qlnsales::cli {
 std::string ConnectionStringFor(const std::string& db);
 int Init(const std::string& db, bool sample);
 int Demo(const std::string& db);
+// Runs the books check; 0 when the books hold, 1 when any violation was printed.
+int Check(const std::string& db);
+// The automation protocol on FILE, or standard input for "-" or "".
+int Run(const std::string& file);
 
 }  // namespace qlnsales::cli

@@ -10,6 +10,7 @@
 #include "db/schema.h"
 #include "qlnsales/customer.h"
 #include "qlnsales/registry.h"
+#include "report.h"
 
 namespace qlnsales::cli {
 namespace {
@@ -77,23 +78,43 @@ int Demo(const std::string& db) {
   Check(again.Update_Customer(), "Update_Customer", again.ErrDesc());
   Step("Updated the e-mail address; the empty phone kept the stored number.");
 
-  auto balances = conn->Query(
-      "SELECT Branch_Prefix FROM Customer_Master_Balance WHERE Customer_Code = ? ORDER BY "
-      "Branch_Prefix",
-      {"01C001"});
-  fmt::print("\nBranch balance rows of 01C001: {}\n", balances.size());
-  auto row = conn->Query("SELECT Customer_Phone, Customer_Email FROM Customer_Master WHERE "
-                         "Customer_Code = ?",
-                         {"01C001"});
-  fmt::print("Stored phone: {}   e-mail: {}\n", row.front().Text("Customer_Phone"),
-             row.front().Text("Customer_Email"));
+  Customer second;
+  second.ConnectionString = cs;
+  second.CompanyPrefix = "01";
+  second.BranchPrefix = "01";
+  second.CustomerCode = "01C002";
+  second.CustomerName = "Harbour Marine Supplies";
+  second.CustomerCurrencyCode = "USD";
+  second.CurrencyCode = "USD";
+  second.ForeignCurrencyFlag = true;
+  second.CustomerAddressFlag = true;
+  second.CustomerFlatNo = "Flat 4";
+  second.CustomerBuilding = "Building 221";
+  second.CustomerRoad = "Road 1702";
+  second.ARAccountNo = "01011200";
+  second.LastUpdate = Date::Today();
+  Check(second.Create_Customer(), "Create_Customer", second.ErrDesc());
+  Step(fmt::format("Saved customer 01C002 \"{}\", trading in {} ({}).", second.CustomerName,
+                   second.CurrencyCode, second.CurrencySymbol));
+
+  Customer missing;
+  missing.ConnectionString = cs;
+  if (!missing.Get_Customer("01C999"))
+    Step(fmt::format("Asked for customer 01C999, which does not exist: \"{}\".", missing.ErrDesc()));
+
+  PrintDocuments(*conn);
+  PrintLedger(*conn);
+  PrintTrialBalance(*conn);
+  PrintStock(*conn);
+  PrintCustomerBalances(*conn);
+  std::size_t broken = PrintBooksCheck(*conn);
   if (db.empty()) {
     conn.reset();
     Connection::ClearPool();
     for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path + suffix);
   }
   fmt::print("\nDemo finished.\n");
-  return 0;
+  return broken == 0 ? 0 : 1;
 }
 
 }  // namespace qlnsales::cli
