@@ -52,10 +52,10 @@ TEST_F(AutomationTest, DrivesACustomerThroughEveryKindOfValue) {
 
   auto rows = Ask(json{{"op", "sql"},
                        {"connection", "c"},
-                       {"sql", "SELECT Customer_Name, Customer_Credit_limit FROM Customer_Master "
-                               "WHERE Customer_Code = ?"},
+                       {"sql", "SELECT Customer_Name AS name, Customer_Credit_limit AS credit_limit "
+                               "FROM Customer_Master WHERE Customer_Code = ?"},
                        {"params", {"01C050"}}});
-  EXPECT_EQ(rows["columns"], json({"Customer_Name", "Customer_Credit_limit"}));
+  EXPECT_EQ(rows["columns"], json({"name", "credit_limit"}));
   EXPECT_EQ(rows["rows"], json::parse(R"([["Pipe & Co", 2500.75]])"));
   EXPECT_EQ(Ask(json{{"op", "sql"},
                      {"connection", "c"},
