@@ -4,6 +4,7 @@
 #include <string>
 
 #include "qlnsales/business_object.h"
+#include "qlnsales/customer_address.h"
 #include "qlnsales/grid.h"
 
 namespace qlnsales {
@@ -57,6 +58,8 @@ class Customer : public BusinessObject {
   Date LastUpdate;
   std::string Database;
   GridRef GridName;
+  CustomerAddressRef Address;      // the current address
+  CustomerAddressesRef Addresses;  // the loaded addresses
   std::string CustomerFlatNo;
   std::string CustomerBuilding;
   std::string CustomerBlock;
@@ -78,6 +81,30 @@ class Customer : public BusinessObject {
   bool Get_Customer(std::string Customer_Code);
   bool Get_Customer_Balance(std::string Customer_Code);
 
+  // Maintenance.
+  // Deletes the customer when no document refers to it (Allow_Delete_Flag is refreshed first).
+  bool DeleteRecord();
+  // The name of account ARAccountNo (also kept in ARAccountName); "" when there is none.
+  std::string Get_AR_Account_Name();
+  // True when the opening-balance document has been settled against, or cannot be found.
+  bool Adjusted();
+  // Removes an opening-balance document ("Debit": an invoice, else a receipt) and its
+  // receivable lines.
+  bool Delete_Previous_OB(std::string& strType, std::string& strRefNo);
+  // Changes the codes listed in the grid: column 2 the current code, column 3 the new one, both
+  // without the company prefix. A run-time error reaches the caller.
+  bool Change_Customer_Code();
+  // Changes one customer code in every table that carries it. A run-time error reaches the caller.
+  bool Change_Code(std::string& pOldCode, std::string& pNewCode);
+  bool Execute_Change_Code(std::string& pTableName, std::string& pChangeColName,
+                           std::string& pNewValue, std::string& pWhere);
+
+  // Addresses.
+  bool Create_Address();
+  bool Get_Address(std::string PAddressCode);
+  // Appends every row of Customer_Address, in address-code order, to Addresses.
+  bool Get_Addresses();
+
   std::string_view ClassName() const override { return "QLNSales.Customer"; }
 
  protected:
@@ -85,6 +112,7 @@ class Customer : public BusinessObject {
 
  private:
   bool Validate_Customer();
+  bool Refresh_Allow_Delete_Flag();
 };
 
 }  // namespace qlnsales

@@ -7,7 +7,10 @@ namespace qlnsales {
 
 using convert::Trim;
 
-Customer::Customer() : AdoConnectionObject(std::make_shared<Connection>()) {}
+Customer::Customer()
+    : AdoConnectionObject(std::make_shared<Connection>()),
+      Address(std::make_shared<qlnsales::CustomerAddress>()),
+      Addresses(std::make_shared<CustomerAddresses>()) {}
 
 bool Customer::Validate_Customer() {
   if (ConnectionString.empty()) return Fail("Invalid Connection string Property.");
@@ -325,6 +328,8 @@ const DispatchTable& Customer::Dispatch() const {
           .Prop("LastUpdate", &C::LastUpdate)
           .Prop("Database", &C::Database)
           .Prop("GridName", &C::GridName)
+          .Prop("Address", &C::Address)
+          .Prop("Addresses", &C::Addresses)
           .Prop("CustomerFlatNo", &C::CustomerFlatNo)
           .Prop("CustomerBuilding", &C::CustomerBuilding)
           .Prop("CustomerBlock", &C::CustomerBlock)
@@ -341,6 +346,16 @@ const DispatchTable& Customer::Dispatch() const {
           .Method("Update_Customer", &C::Update_Customer)
           .Method("Get_Customer", &C::Get_Customer)
           .Method("Get_Customer_Balance", &C::Get_Customer_Balance)
+          .Method("DeleteRecord", &C::DeleteRecord)
+          .Method("Get_AR_Account_Name", &C::Get_AR_Account_Name)
+          .Method("Adjusted", &C::Adjusted)
+          .Method("Delete_Previous_OB", &C::Delete_Previous_OB)
+          .Method("Change_Customer_Code", &C::Change_Customer_Code)
+          .Method("Change_Code", &C::Change_Code)
+          .Method("Execute_Change_Code", &C::Execute_Change_Code)
+          .Method("Create_Address", &C::Create_Address)
+          .Method("Get_Address", &C::Get_Address)
+          .Method("Get_Addresses", &C::Get_Addresses)
           .Build();
   return table;
 }

@@ -54,6 +54,17 @@ CounterError TemporaryNumbering::Draw(ConnectionRef& connection, const Series& s
 
 CounterError TemporaryNumbering::Confirm() { return Increase(counter_, true); }
 
+CounterError SeriesNumbering::Draw(ConnectionRef& connection, const Series& series,
+                                   bool skip_checking) {
+  counter_ = NewCounter(series);
+  if (skip_checking) counter_->Set("SkipChecking", true);
+  if (auto err = DrawFrom(counter_, connection, false, identity_)) return err;
+  number_ = FinalNumber(series, identity_);
+  return std::nullopt;
+}
+
+CounterError SeriesNumbering::Confirm() { return Increase(counter_, false); }
+
 std::optional<std::string> FinalNumbering::Open(Connection& conn, const std::string& document_no) {
   temporary_ = convert::Trim(document_no);
   if (temporary_.empty()) return t_.invalid_number_message;

@@ -103,6 +103,21 @@ class FinalNumbering {
   std::string number_;
 };
 
+// A final number drawn straight from the series counter, for documents that are created already
+// processed (opening balances): Draw, write the rows, Confirm.
+class SeriesNumbering {
+ public:
+  CounterError Draw(ConnectionRef& connection, const Series& series, bool skip_checking);
+  CounterError Confirm();  // Increase_Counter()
+  std::int32_t identity() const { return identity_; }
+  const std::string& number() const { return number_; }
+
+ private:
+  ObjectRef counter_;
+  std::int32_t identity_ = 0;
+  std::string number_;
+};
+
 // Raises Document_Next_No of a series to identity + 1 when it is not above `identity`, stamping
 // Last_Update with the clock. A missing row or a higher number changes nothing.
 void RaiseSeriesPast(Connection& conn, const Series& series, std::int32_t identity);

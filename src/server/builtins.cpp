@@ -1,6 +1,8 @@
 #include "server/builtins.h"
 
 #include "qlnsales/customer.h"
+#include "qlnsales/customer_address.h"
+#include "qlnsales/customer_ob.h"
 #include "qlnsales/grid.h"
 #include "services/service_object.h"
 
@@ -15,6 +17,9 @@ void RegisterBuiltins(const std::function<void(std::string_view, Factory)>& add)
   add("QLNSales.Connection", Make<Connection>());
   add("QLNSales.MemoryGrid", Make<MemoryGrid>());
   add("QLNSales.Customer", Make<Customer>());
+  add("QLNSales.CustomerAddress", Make<CustomerAddress>());
+  add("QLNSales.CustomerAddresses", Make<CustomerAddresses>());
+  add("QLNSales.CustomerOB", Make<CustomerOB>());
   services::RegisterServices(add);
 }
 
