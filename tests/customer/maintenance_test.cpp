@@ -145,6 +145,7 @@ TEST_F(MaintenanceTest, CodeChangesReachEveryTableAndAHalfDoneChangeCanBeResumed
     Record r;
     r.Set(column, "01C001");
     if (!key_of(table).empty()) r.Set(key_of(table), "K1");
+    if (table == "Customer_OB") r.Set("SL_No", 1).Set("Branch_Prefix", "01");
     r.Insert(*conn, table);
   }
   auto grid = std::make_shared<MemoryGrid>(4, 4);
