@@ -4,11 +4,13 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "commands.h"
 #include "db/reference_data.h"
 #include "db/schema.h"
 #include "qlnsales/customer.h"
+#include "qlnsales/grid.h"
 #include "qlnsales/registry.h"
 #include "report.h"
 
@@ -97,12 +99,67 @@ int Demo(const std::string& db) {
   Step(fmt::format("Saved customer 01C002 \"{}\", trading in {} ({}).", second.CustomerName,
                    second.CurrencyCode, second.CurrencySymbol));
 
+  // Two delivery addresses for the first customer, read back as a collection.
+  for (const auto& [code, desc, street] :
+       std::initializer_list<std::tuple<const char*, const char*, const char*>>{
+           {"1", "Head office", "Building 12, Road 3801, Seef"},
+           {"2", "Warehouse", "Plot 7, Sitra Industrial Area"}}) {
+    again.Address->CustomerCode = "01C001";
+    again.Address->CompanyPrefix = "01";
+    again.Address->AddressCode = code;
+    again.Address->AddressDesc = desc;
+    again.Address->CustomerAddress_ = street;
+    again.Address->CountryID = 48;
+    Check(again.Create_Address(), "Create_Address", again.ErrDesc());
+  }
+  Check(again.Get_Addresses(), "Get_Addresses", again.ErrDesc());
+  Step(fmt::format("Gave 01C001 {} delivery addresses: {}.", again.Addresses->Count(),
+                   again.Addresses->Item(Value(1))->AddressDesc + " and " +
+                       again.Addresses->Item(Value(2))->AddressDesc));
+
+  // Opening balances from the previous books: two open invoices and an advance.
+  auto grid = std::make_shared<MemoryGrid>(4, 9);
+  auto opening = CreateObject("QLNSales.CustomerOB");
+  for (const auto& [name, value] : std::initializer_list<std::pair<const char*, Value>>{
+           {"AdoConnectionObject", Value(conn)}, {"ConnectionString", Value(cs)},
+           {"CustomerCode", Value("01C001")}, {"CustomerName", Value("O'Brien Trading W.L.L.")},
+           {"CompanyPrefix", Value("01")}, {"BranchPrefix", Value("01")},
+           {"CurrencyCode", Value("BHD")}, {"LastUpdate", Value(Date::Today())},
+           {"GridName", Value(grid)}})
+    opening->Set(name, value);
+  auto enter = [&](int row, const char* ref, const char* date, const char* amount) {
+    grid->SetTextMatrix(row, 1, ref);
+    grid->SetTextMatrix(row, 2, date);
+    grid->SetTextMatrix(row, 3, amount);
+    grid->SetTextMatrix(row, 5, "1");
+  };
+  enter(1, "OLD-INV-881", "15/10/2026", "1250.500");
+  enter(2, "OLD-INV-902", "02/Nov/2026", "310.250");
+  opening->Set("DocumentPrefix", "OBI");
+  Check(opening->Invoke("Create_OB", {Value("Debit")}).ToBool() &&
+            opening->Invoke("Process_OB", {Value("Debit")}).ToBool(),
+        "Process_OB", opening->Get("ErrDesc").ToText());
+  Step("Entered two open invoices from the old books and processed them into invoices "
+       "0101OBI1 and 0101OBI2.");
+  grid->SetRows(1);
+  grid->SetRows(4);
+  enter(1, "OLD-ADV-17", "20/11/2026", "400");
+  opening->Set("DocumentPrefix", "OBR");
+  Check(opening->Invoke("Create_OB", {Value("Credit")}).ToBool() &&
+            opening->Invoke("Process_OB", {Value("Credit")}).ToBool(),
+        "Process_OB", opening->Get("ErrDesc").ToText());
+  Step("Entered an advance of 400.000 received before, processed into receipt 0101OBR1.");
+
   Customer missing;
   missing.ConnectionString = cs;
   if (!missing.Get_Customer("01C999"))
     Step(fmt::format("Asked for customer 01C999, which does not exist: \"{}\".", missing.ErrDesc()));
 
   PrintDocuments(*conn);
+  PrintTable("Receivable lines",
+             conn->Query("SELECT Document_No AS Document, Customer_Code AS Customer, Account_No AS "
+                         "Account, Debit_Amount AS Debit, Credit_Amount AS Credit FROM "
+                         "Accounts_Receivable_Ledger ORDER BY ARL_ID"));
   PrintLedger(*conn);
   PrintTrialBalance(*conn);
   PrintStock(*conn);

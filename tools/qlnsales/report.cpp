@@ -72,11 +72,12 @@ void PrintLedger(Connection& conn) {
 }
 
 void PrintTrialBalance(Connection& conn) {
-  PrintTable("Trial balance",
-             conn.Query("SELECT Account_No AS Account, Account_Name AS Name, CASE WHEN "
-                        "Current_Balance > 0 THEN Current_Balance ELSE 0.0 END AS Debit, CASE "
-                        "WHEN Current_Balance < 0 THEN -Current_Balance ELSE 0.0 END AS Credit "
-                        "FROM Chart_Of_Accounts WHERE Current_Balance <> 0 ORDER BY Account_No"));
+  PrintTable("Trial balance (opening balances and postings)",
+             conn.Query("SELECT Account_No AS Account, Account_Name AS Name, CASE WHEN B > 0 THEN "
+                        "B ELSE 0.0 END AS Debit, CASE WHEN B < 0 THEN -B ELSE 0.0 END AS Credit "
+                        "FROM (SELECT Account_No, Account_Name, COALESCE(Opening_Balance, 0) + "
+                        "Current_Balance AS B FROM Chart_Of_Accounts) T WHERE B <> 0 ORDER BY "
+                        "Account_No"));
 }
 
 void PrintStock(Connection& conn) {
