@@ -27,6 +27,8 @@ class Row {
   Row(const ResultSet& rs, std::size_t index) : rs_(&rs), index_(index) {}
   const Value& operator[](std::string_view column) const;
   bool IsNull(std::string_view column) const { return (*this)[column].IsEmpty(); }
+  // A column read without a null guard: null is the front end's conversion error.
+  const Value& Required(std::string_view column) const;
   bool Has(std::string_view column) const;
   std::string Text(std::string_view column) const { return (*this)[column].ToText(); }
   double Double(std::string_view column) const { return (*this)[column].ToDouble(); }

@@ -6,13 +6,6 @@
 namespace qlnsales {
 namespace {
 
-// A column that must hold a value: a null one is the front end's conversion error.
-const Value& Required(const Row& row, const char* column) {
-  const Value& v = row[column];
-  if (v.IsEmpty()) throw Error("Invalid use of Null");
-  return v;
-}
-
 qlnsales::CustomerAddress& Current(const CustomerAddressRef& address) {
   if (!address) throw Error("Object variable not set: the customer has no Address");
   return *address;
@@ -68,20 +61,20 @@ bool Customer::Get_Address(std::string PAddressCode) {
       auto s = r.Text(column);
       if (!s.empty()) property = std::move(s);
     };
-    a.CustomerCode = Required(r, "Customer_Code").ToText();
-    a.AddressCode = Required(r, "Address_Code").ToText();
-    a.AddressDesc = Required(r, "Address_Desc").ToText();
+    a.CustomerCode = r.Required("Customer_Code").ToText();
+    a.AddressCode = r.Required("Address_Code").ToText();
+    a.AddressDesc = r.Required("Address_Desc").ToText();
     if_text("Customer_Address", a.CustomerAddress_);
     if_text("Customer_City", a.CustomerCity);
     if_text("Customer_State", a.CustomerState);
     if_text("Customer_Postal", a.CustomerPostal);
-    a.CountryID = Required(r, "Country_ID").ToInt32();
+    a.CountryID = r.Required("Country_ID").ToInt32();
     if_text("Customer_Phone", a.CustomerPhone);
     if_text("Customer_Fax", a.CustomerFax);
     if_text("Customer_Email", a.CustomerEmail);
     if_text("Customer_Contact_Name", a.ContactName);
     if_text("Customer_Contact_Phone", a.ContactPhone);
-    a.CompanyPrefix = Required(r, "Company_Prefix").ToText();
+    a.CompanyPrefix = r.Required("Company_Prefix").ToText();
     return true;
   });
 }
@@ -103,7 +96,7 @@ bool Customer::Get_Addresses() {
                   contact = r.Text("Customer_Contact_Name"),
                   contact_phone = r.Text("Customer_Contact_Phone"),
                   company = r.Text("Company_Prefix"), country, no_key;
-      std::int32_t country_id = Required(r, "Country_ID").ToInt32();
+      std::int32_t country_id = r.Required("Country_ID").ToInt32();
       Address = Addresses->Add(key, customer, code, desc, street, city, state, postal, country_id,
                                phone, fax, email, contact, contact_phone, company, country, no_key);
     }

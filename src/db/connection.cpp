@@ -18,6 +18,12 @@ const Value& Row::operator[](std::string_view column) const {
   return rs_->rows[index_][static_cast<std::size_t>(i)];
 }
 
+const Value& Row::Required(std::string_view column) const {
+  const Value& v = (*this)[column];
+  if (v.IsEmpty()) throw Error("Invalid use of Null");
+  return v;
+}
+
 bool Row::Has(std::string_view column) const { return rs_->ColumnIndex(column) >= 0; }
 
 bool Row::Flag(std::string_view column) const {

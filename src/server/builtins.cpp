@@ -4,6 +4,7 @@
 #include "qlnsales/customer_address.h"
 #include "qlnsales/customer_ob.h"
 #include "qlnsales/grid.h"
+#include "qlnsales/sales_order.h"
 #include "services/service_object.h"
 
 namespace qlnsales {
@@ -20,6 +21,7 @@ void RegisterBuiltins(const std::function<void(std::string_view, Factory)>& add)
   add("QLNSales.CustomerAddress", Make<CustomerAddress>());
   add("QLNSales.CustomerAddresses", Make<CustomerAddresses>());
   add("QLNSales.CustomerOB", Make<CustomerOB>());
+  add("QLNSales.SalesOrder", Make<SalesOrder>());
   services::RegisterServices(add);
 }
 

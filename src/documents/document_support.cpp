@@ -1,0 +1,56 @@
+#include "documents/document_support.h"
+
+#include "db/schema.h"
+#include "frame/convert.h"
+#include "frame/record.h"
+
+namespace qlnsales::documents {
+
+std::int32_t FirstLineSerial(Connection& conn, const std::string& table) {
+  CheckSqlName(table);
+  auto rs = conn.Query("SELECT MAX(SL_No) AS MaxNo FROM " + table);
+  if (rs.empty() || rs.front().IsNull("MaxNo")) return 1;
+  return rs.front().Int32("MaxNo") + 1;
+}
+
+std::pair<std::string, std::optional<std::string>> SplitUnit(const std::string& text) {
+  auto dash = text.find('-');
+  if (dash == std::string::npos) return {text, std::nullopt};
+  return {text.substr(0, dash), text.substr(dash + 1)};
+}
+
+std::string JoinUnit(const std::string& unit, const std::string& period) {
+  return period.empty() ? unit : unit + "-" + period;
+}
+
+std::optional<std::string> CurrencySymbolOf(Connection& conn, const std::string& code) {
+  auto rs = conn.Query("SELECT Currency_Symbol FROM Currency_Master WHERE Currency_Code = ?", {code});
+  if (rs.empty()) return std::nullopt;
+  return convert::Trim(rs.front().Text("Currency_Symbol"));
+}
+
+Value Stamp(const std::string& table, const Date& when) {
+  return db::KeepsDateText(table, "Last_Update") ? Value(convert::FormatDayMonthName(when))
+                                                 : Value(when);
+}
+
+bool IsTicked(const std::string& text) {
+  try {
+    return Value(text).ToBool();
+  } catch (const Error&) {
+    return false;
+  }
+}
+
+std::string GridNumber(double value) { return convert::NumberToText(value); }
+
+void EnsureRow(Grid& grid, std::int32_t row) {
+  if (grid.Rows() <= row) grid.SetRows(row + 1);
+}
+
+Grid& RequireGrid(const GridRef& grid, const char* property) {
+  if (!grid) throw Error(std::string("Object variable not set: no grid in ") + property);
+  return *grid;
+}
+
+}  // namespace qlnsales::documents

@@ -1,0 +1,41 @@
+// What the document classes share when they save and read lines: line serials, unit texts,
+// currency symbols, time stamps and the grid's tick marks.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "qlnsales/connection.h"
+#include "qlnsales/grid.h"
+
+namespace qlnsales::documents {
+
+// The first free line serial of a table (its largest SL_No + 1, or 1). Drawn once per save from
+// the key's index; the lines of the save then count on from it.
+std::int32_t FirstLineSerial(Connection& conn, const std::string& table);
+
+// "Box-Monthly" is unit "Box" with period "Monthly"; "Box" has no period.
+std::pair<std::string, std::optional<std::string>> SplitUnit(const std::string& text);
+// The unit as a grid shows it: "Box-Monthly", or "Box".
+std::string JoinUnit(const std::string& unit, const std::string& period);
+
+// The trimmed symbol of a currency, or nullopt when the currency master does not know it.
+std::optional<std::string> CurrencySymbolOf(Connection& conn, const std::string& code);
+
+// Last_Update as `table` keeps it: "dd/MMM/yyyy" text where the table keeps text, else the date.
+Value Stamp(const std::string& table, const Date& when);
+
+// A tick-column cell: true for a text that reads as true ("1", "-1", "True"); anything that is
+// not a recognisable true/false value counts as not ticked.
+bool IsTicked(const std::string& text);
+
+// A number as the grid shows it (the 64-bit value's text, no formatting).
+std::string GridNumber(double value);
+
+// Makes sure the grid has row `row` (rows grow; nothing is removed).
+void EnsureRow(Grid& grid, std::int32_t row);
+
+Grid& RequireGrid(const GridRef& grid, const char* property);
+
+}  // namespace qlnsales::documents
