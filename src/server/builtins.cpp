@@ -3,6 +3,7 @@
 #include "qlnsales/customer.h"
 #include "qlnsales/customer_address.h"
 #include "qlnsales/customer_ob.h"
+#include "qlnsales/delivery.h"
 #include "qlnsales/grid.h"
 #include "qlnsales/sales_order.h"
 #include "services/service_object.h"
@@ -22,6 +23,7 @@ void RegisterBuiltins(const std::function<void(std::string_view, Factory)>& add)
   add("QLNSales.CustomerAddresses", Make<CustomerAddresses>());
   add("QLNSales.CustomerOB", Make<CustomerOB>());
   add("QLNSales.SalesOrder", Make<SalesOrder>());
+  add("QLNSales.Delivery", Make<Delivery>());
   services::RegisterServices(add);
 }
 
