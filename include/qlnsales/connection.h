@@ -49,8 +49,11 @@ class ResultSet {
 
   std::size_t size() const { return rows.size(); }
   bool empty() const { return rows.empty(); }
-  Row operator[](std::size_t i) const { return Row(*this, i); }
-  Row front() const { return Row(*this, 0); }
+  // Rows refer to their result, so they are taken only from a result that outlives them.
+  Row operator[](std::size_t i) const& { return Row(*this, i); }
+  Row front() const& { return Row(*this, 0); }
+  Row operator[](std::size_t i) && = delete;
+  Row front() && = delete;
   // -1 when the result has no such column.
   int ColumnIndex(std::string_view name) const;
 };
