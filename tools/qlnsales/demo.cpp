@@ -10,6 +10,8 @@
 #include "db/reference_data.h"
 #include "db/schema.h"
 #include "qlnsales/customer.h"
+#include "qlnsales/delivery.h"
+#include "qlnsales/sales_order.h"
 #include "qlnsales/grid.h"
 #include "qlnsales/registry.h"
 #include "report.h"
@@ -149,6 +151,69 @@ int Demo(const std::string& db) {
             opening->Invoke("Process_OB", {Value("Credit")}).ToBool(),
         "Process_OB", opening->Get("ErrDesc").ToText());
   Step("Entered an advance of 400.000 received before, processed into receipt 0101OBR1.");
+
+  // A sales order for three items, read back, then a partial delivery from it.
+  auto order_grid = std::make_shared<MemoryGrid>(4, 18);
+  auto order_line = [&](int row, const char* item, const char* name, const char* unit,
+                        const char* qty, const char* price, const char* amount) {
+    for (auto [col, text] : std::initializer_list<std::pair<int, const char*>>{
+             {1, item}, {2, name}, {3, "1"}, {4, unit}, {5, "1"}, {6, qty}, {7, price},
+             {10, amount}, {11, amount}, {15, price}, {17, "0"}})
+      order_grid->SetTextMatrix(row, col, text);
+  };
+  order_line(1, "P100", "Printer Paper A4", "Box", "20", "4.500", "90");
+  order_line(2, "P200", "Ink Cartridge", "Pcs", "6", "18", "108");
+  order_line(3, "P300", "Desk Lamp", "Pcs", "2", "45", "90");
+  SalesOrder order;
+  order.AdoConnectionObject = conn;
+  order.ADOConnectionString = cs;
+  order.OrderGridName = order_grid;
+  order.CompanyPrefix = "01";
+  order.BranchPrefix = "01";
+  order.DocumentPrefix = "SOR";
+  order.CustomerCode = "01C001";
+  order.CustomerName = "O'Brien Trading W.L.L.";
+  order.PaymentType = "Credit";
+  order.PaymentTerms = "30 days";
+  order.CurrencyCode = "BHD";
+  order.SalesOrdDate = Date::Today();
+  order.SalesOrdSubTotal = order.SalesOrdTotalAmount = 288;
+  order.LastUpdate = Date::Today();
+  Check(order.Create_Order(), "Create_Order", order.ErrDesc());
+  SalesOrder reread;
+  reread.ADOConnectionString = cs;
+  reread.OrderGridName = std::make_shared<MemoryGrid>(1, 18);
+  reread.SalesOrdNo = order.SalesOrdNo;
+  Check(reread.Get_Order(), "Get_Order", reread.ErrDesc());
+  Step(fmt::format("Saved sales order {} for {} lines, total {} {:.3f}; read it back with {} lines.",
+                   order.SalesOrdNo, 3, reread.CurrencySymbol, reread.SalesOrdTotalAmount,
+                   reread.OrderGridName->Rows() - 2));
+
+  Delivery delivery;
+  delivery.AdoDBConnectionObject = conn;
+  delivery.ADOConnectionString = cs;
+  delivery.DeliveryGridName = std::make_shared<MemoryGrid>(1, 23);
+  delivery.CompanyPrefix = "01";
+  delivery.BranchPrefix = "01";
+  delivery.DocumentPrefix = "DEL";
+  delivery.SourceNo = order.SalesOrdNo;
+  delivery.SourceName = "SalesOrder";
+  delivery.DeliveryDate = delivery.DeliveryEndDate = Date::Today();
+  delivery.LastUpdate = Date::Today();
+  Check(delivery.Get_Order_Details(), "Get_Order_Details", delivery.ErrDesc());
+  auto& lines = *delivery.DeliveryGridName;
+  lines.SetTextMatrix(1, 1, "1");   // all of the paper
+  lines.SetTextMatrix(2, 1, "1");   // half of the cartridges
+  lines.SetTextMatrix(2, 7, "3");
+  for (int row = 1; row <= 2; ++row) {
+    lines.SetTextMatrix(row, 20, "Location1");
+    lines.SetTextMatrix(row, 21, "1");
+  }
+  delivery.DeliverySubtotal = delivery.DeliveryTotalAmount = 90 + 54;
+  Check(delivery.Create_Delivery(true) && delivery.Update_Sales_Order(), "Create_Delivery",
+        delivery.ErrDesc());
+  Step(fmt::format("Delivered 20 boxes of paper and 3 of the 6 cartridges as {}; the lamps wait.",
+                   delivery.DeliveryNo));
 
   Customer missing;
   missing.ConnectionString = cs;
