@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "qlnsales/business_object.h"
 #include "qlnsales/grid.h"
@@ -77,6 +78,8 @@ class Delivery : public BusinessObject {
   bool Update_Sales_Order();
   bool Update_Cash_Memo();
   bool Get_Delivery();
+  // Gives the delivery its final number and makes its postings, by the working mode.
+  bool Process_Delivery(std::string& source);
 
   std::string_view ClassName() const override { return "QLNSales.Delivery"; }
 
@@ -84,6 +87,11 @@ class Delivery : public BusinessObject {
   const DispatchTable& Dispatch() const override;
 
  private:
+  struct Line;
+  bool Update_Order_Delivered_Qty(bool from_cash_memo);
+  bool Post_Stock_Movement(const std::vector<Line>& lines);
+  bool Post_Delivery_Cost(const std::vector<Line>& lines);
+  bool Post_Location_Stock(const std::vector<Line>& lines);
   bool Save_Delivery_Details();
   bool FillFromSource(bool order);
   bool MarkSource(const char* table, const char* key, const std::string& message);

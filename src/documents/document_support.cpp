@@ -42,6 +42,10 @@ bool IsTicked(const std::string& text) {
   }
 }
 
+double NumberOf(const Value& v) {
+  return v.kind() == Value::Kind::Text ? convert::Val(v.ToText()) : v.ToDouble();
+}
+
 std::string GridNumber(double value) { return convert::NumberToText(value); }
 
 void EnsureRow(Grid& grid, std::int32_t row) {

@@ -30,6 +30,10 @@ Value Stamp(const std::string& table, const Date& when);
 // not a recognisable true/false value counts as not ticked.
 bool IsTicked(const std::string& text);
 
+// A stored amount read as a number; an amount kept as text (a line amount of an order) is read
+// leniently, as the front end does, so an empty text is 0.
+double NumberOf(const Value& v);
+
 // A number as the grid shows it (the 64-bit value's text, no formatting).
 std::string GridNumber(double value);
 

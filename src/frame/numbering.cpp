@@ -80,14 +80,8 @@ CounterError FinalNumbering::Choose(ConnectionRef& connection, const Series& ser
                                     const ProcessMode& mode) {
   series_ = series;
   mode_ = mode;
-  if (mode.manual) {
-    // Converted once; the same whole number goes into the document number and the raise.
-    double n = convert::RoundHalfEven(mode.manual_identity);
-    if (!(n >= std::numeric_limits<std::int32_t>::min() &&
-          n <= std::numeric_limits<std::int32_t>::max()))
-      throw Error("Overflow");
-    manual_identity_ = static_cast<std::int32_t>(n);
-  }
+  // Converted once; the same whole number goes into the document number and the raise.
+  if (mode.manual) manual_identity_ = WholeIdentity(mode.manual_identity);
   if (mode.KeepsStoredIdentity()) {
     identity_ = stored().Int32(t_.identity_column);
   } else if (mode.manual) {
@@ -120,6 +114,15 @@ CounterError FinalNumbering::Settle() {
   if (!counter_) return std::nullopt;
   return Increase(counter_, false);
 }
+
+std::int32_t WholeIdentity(double manual_identity) {
+  double n = convert::RoundHalfEven(manual_identity);
+  if (!(n >= std::numeric_limits<std::int32_t>::min() && n <= std::numeric_limits<std::int32_t>::max()))
+    throw Error("Overflow");
+  return static_cast<std::int32_t>(n);
+}
+
+bool IsFinalNumber(const std::string& number) { return convert::Mid(number, 8, 3) != "TMP"; }
 
 void RaiseSeriesPast(Connection& conn, const Series& s, std::int32_t identity) {
   conn.Execute(

@@ -118,6 +118,12 @@ class SeriesNumbering {
   std::string number_;
 };
 
+// A manual identity as the whole number it stands for (halves to even); beyond 32 bits is an
+// Error ("Overflow").
+std::int32_t WholeIdentity(double manual_identity);
+// A number whose characters 8 to 10 are not "TMP" has been given its final number.
+bool IsFinalNumber(const std::string& number);
+
 // Raises Document_Next_No of a series to identity + 1 when it is not above `identity`, stamping
 // Last_Update with the clock. A missing row or a higher number changes nothing.
 void RaiseSeriesPast(Connection& conn, const Series& series, std::int32_t identity);

@@ -91,7 +91,7 @@ bool Delivery::FillFromSource(bool order) {
   for (std::int32_t i = 1; i <= static_cast<std::int32_t>(lines.size()); ++i) {
     Row l = lines[static_cast<std::size_t>(i - 1)];
     EnsureRow(grid, i);  // a grid with too few rows grows
-    auto number = [&l](const char* column) { return GridNumber(l.Double(column)); };
+    auto number = [&l](const char* column) { return GridNumber(NumberOf(l[column])); };
     const std::string outstanding = GridNumber(l.Double(s.ordered) - l.Double(s.delivered));
     grid.SetTextMatrix(i, 1, "0");
     grid.SetTextMatrix(i, 2, convert::Mid(l.Text("Item_Code"), 3));
@@ -390,6 +390,7 @@ const DispatchTable& Delivery::Dispatch() const {
           .Method("Update_Sales_Order", &C::Update_Sales_Order)
           .Method("Update_Cash_Memo", &C::Update_Cash_Memo)
           .Method("Get_Delivery", &C::Get_Delivery)
+          .Method("Process_Delivery", &C::Process_Delivery)
           .Build();
   return table;
 }

@@ -1,0 +1,220 @@
+// Delivery processing: the final number, the source's delivered quantities, and the goods out of
+// stock at cost with their ledger, movement and location postings.
+#include "documents/document_support.h"
+#include "documents/postings.h"
+#include "frame/convert.h"
+#include "frame/numbering.h"
+#include "frame/record.h"
+#include "qlnsales/delivery.h"
+
+namespace qlnsales {
+
+using convert::Trim;
+using namespace documents;
+
+// One delivery line with its item, read once for the valuation and every posting.
+struct Delivery::Line {
+  std::int32_t sl_no;
+  std::string item, item_name, unit, period, location_name;
+  std::int32_t item_type;  // -1: no item code or not in the item master
+  double unit_code, foc, unit_qty, qty, unit_price, value;
+  std::int32_t location_id;
+  bool stock() const { return IsStockType(item_type); }
+};
+
+namespace {
+
+const NumberingTables kTables{"Delivery_Master",
+                              "Delivery_No",
+                              "Delivery_Identity",
+                              "Delivery_Detail",
+                              "Delivery_No",
+                              "Invalid Delivery No",
+                              "Error while Processing, Invalid Temporary Delivery No."};
+
+}  // namespace
+
+bool Delivery::Process_Delivery(std::string& /*source: not used*/) {
+  return Trap([&] {
+    auto conn = connection_rule::ObjectOnly(AdoDBConnectionObject);
+    const bool replication = !OnlineFlag && SyncFlag;
+    const bool offline = !OnlineFlag && !SyncFlag;
+    FinalNumbering numbering(kTables);
+    if (auto err = numbering.Open(*conn, DeliveryNo)) return Fail(*err);
+    Row stored = numbering.stored();
+    // A delivery is processed once: a second run would draw another number and post twice.
+    if (!replication && IsFinalNumber(numbering.temporary_number())) return Fail("Already Processed");
+    const Series series{CompanyPrefix, BranchPrefix, DocumentPrefix};
+    const std::string source = stored.Text("Source_No");
+    const bool from_cash_memo =
+        conn->Query("SELECT Sales_Ord_No FROM Sales_Order_Master WHERE Sales_Ord_No = ?", {source})
+            .empty() &&
+        !conn->Query("SELECT Cash_Memo_No FROM Cash_Memo_Master WHERE Cash_Memo_No = ?", {source})
+             .empty();
+    SourceNo = source;
+
+    if (replication) {
+      DeliveryIdentity = stored.Int32("Delivery_Identity");
+      if (auto d = convert::ParseDate(stored.Text("Last_Update"))) LastUpdate = *d;
+      if (DocManualFlag) RaiseSeriesPast(*conn, series, WholeIdentity(ManualDeliveryIdentity));
+    } else {
+      ProcessMode mode{OnlineFlag, SyncFlag, DocManualFlag, ManualDeliveryIdentity};
+      if (auto err = numbering.Choose(AdoDBConnectionObject, series, mode)) return Fail(*err);
+      conn = connection_rule::ObjectOnly(AdoDBConnectionObject);
+      DeliveryIdentity = numbering.identity();
+      numbering.Renumber(*conn, Record().Set("Processed_Flag", 1),
+                         Stamp("Delivery_Master", LastUpdate), *conn);
+      if (auto err = numbering.RenumberLines(*conn, Stamp("Delivery_Detail", LastUpdate)))
+        return Fail(*err);
+      DeliveryNo = numbering.number();
+      if (!Update_Order_Delivered_Qty(from_cash_memo)) return false;
+    }
+
+    // The cash memo took its goods out of stock when it was processed: a delivery made from it
+    // moves no stock, cost or location stock again.
+    if (!offline && !from_cash_memo) {
+      auto rows = conn->Query(
+          "SELECT A.*, B.Item_Type AS Master_Item_Type FROM Delivery_Detail A LEFT JOIN "
+          "Item_Master B ON A.Item_Code = B.Item_Code WHERE A.Delivery_No = ? ORDER BY A.SL_No",
+          {DeliveryNo});
+      std::vector<Line> lines;
+      const Value stamp(convert::FormatDayMonthName(LastUpdate));
+      for (std::size_t i = 0; i < rows.size(); ++i) {
+        Row r = rows[i];
+        Line l{r.Int32("SL_No"), r.Text("Item_Code"), r.Text("Item_Name"), r.Text("Unit_Name"),
+               r.Text("Period_Type"), r.Text("Location_Name"),
+               // A line without an item code is not a stock line.
+               r.IsNull("Item_Code") || Trim(r.Text("Item_Code")).empty()
+                   ? -1
+                   : (r.IsNull("Master_Item_Type") ? 0 : r.Int32("Master_Item_Type")),
+               r.Double("Unit_Code"), r.Double("FOC_Flag"), r.Double("Unit_Qty"),
+               r.Double("Delivery_Qty"), r.Double("Delivery_Dtl_Unit_Price"), 0,
+               static_cast<std::int32_t>(r.Double("Location_ID"))};
+        l.value = l.unit_price;
+        if (l.stock()) {
+          StockOut out;
+          if (auto err = TakeOutOfStock(conn, BranchPrefix, l.item, l.unit, l.unit_qty, l.qty,
+                                        l.unit_price, stamp, out))
+            return Fail(*err);
+          if (IsStockType(out.item_type)) l.value = out.cost;
+        }
+        conn->Execute("UPDATE Delivery_Detail SET Inventory_Value = ? WHERE SL_No = ?",
+                      {Value(l.value), Value(l.sl_no)});
+        lines.push_back(std::move(l));
+      }
+      if (!Post_Stock_Movement(lines) || !Post_Delivery_Cost(lines) || !Post_Location_Stock(lines))
+        return false;
+    }
+
+    if (!DocManualFlag && !replication)
+      if (auto err = numbering.Settle()) return Fail(*err);
+    return true;
+  });
+}
+
+bool Delivery::Update_Order_Delivered_Qty(bool from_cash_memo) {
+  Connection& conn = *AdoDBConnectionObject;
+  const Value stamp = Stamp("Sales_Order_Master", LastUpdate);
+  if (!from_cash_memo)
+    Record().Set("Delivered_Flag", 1).Set("Last_Update", stamp)
+        .Update(conn, "Sales_Order_Master", Record().Set("Sales_Ord_No", SourceNo));
+  auto lines = conn.Query("SELECT * FROM Delivery_Detail WHERE Delivery_No = ?", {DeliveryNo});
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    Row l = lines[i];
+    const std::string item = l.Text("Item_Code");
+    const bool by_code = !item.empty();
+    const Value serial(l.Double("Sales_Ord_Dtl_SL_No"));
+    const double qty = l.Double("Delivery_Qty");
+    if (from_cash_memo) {
+      // The memo's line: memo number, line serial and item.
+      auto memo = conn.Query(std::string("SELECT Cash_Memo_Qty, Inventory_Value FROM Cash_Memo_Detail "
+                                         "WHERE Cash_Memo_No = ? AND SL_No = ? AND ") +
+                                 (by_code ? "Item_Code = ?" : "Item_Name = ?"),
+                             {Value(SourceNo), serial, Value(by_code ? item : l.Text("Item_Name"))});
+      if (memo.empty()) return Fail("Invalid Item Details");
+      double memo_qty = memo.front().Double("Cash_Memo_Qty");
+      conn.Execute("UPDATE Cash_Memo_Detail SET Cash_Memo_Delivered_Qty = Cash_Memo_Delivered_Qty "
+                   "+ ?, Last_Update = ? WHERE Cash_Memo_No = ? AND SL_No = ?",
+                   {Value(qty), Stamp("Cash_Memo_Detail", LastUpdate), Value(SourceNo), serial});
+      // The goods left stock with the memo: the delivered share of the memo line's cost.
+      double value = memo_qty == 0 ? 0 : memo.front().Double("Inventory_Value") * qty / memo_qty;
+      conn.Execute("UPDATE Delivery_Detail SET Inventory_Value = ? WHERE SL_No = ?",
+                   {Value(value), Value(l.Int32("SL_No"))});
+      continue;
+    }
+    auto changed = conn.Execute(
+        std::string("UPDATE Sales_Order_Detail SET Sales_Ord_Delivered_Qty = "
+                    "Sales_Ord_Delivered_Qty + ?, Last_Update = ? WHERE Sales_Ord_No = ? AND ") +
+            (by_code ? "Item_Code = ?" : "Item_Name = ?") + " AND SL_No = ?",
+        {Value(qty), Stamp("Sales_Order_Detail", LastUpdate), Value(SourceNo),
+         Value(by_code ? item : l.Text("Item_Name")), serial});
+    if (changed == 0) return Fail("Invalid Item Details");
+  }
+  return true;
+}
+
+bool Delivery::Post_Stock_Movement(const std::vector<Line>& lines) {
+  for (const Line& l : lines) {
+    if (!l.stock()) continue;
+    Movement m{CompanyPrefix, BranchPrefix, StockMovementPrefix, DeliveryNo, "OUT", DeliveryDate,
+               l.item, l.item_name, l.unit, l.period, l.unit_code, l.foc, l.unit_qty,
+               l.unit_qty * l.qty, l.value, l.location_id, l.location_name, DeliveryComments,
+               Value(convert::FormatDayMonthName(LastUpdate))};
+    if (auto err = PostMovementOut(AdoDBConnectionObject, m)) return Fail(*err);
+  }
+  return true;
+}
+
+bool Delivery::Post_Delivery_Cost(const std::vector<Line>& lines) {
+  // The branch's accounts, read once, when a line posts cost.
+  std::optional<std::string> inventory, cog, foc;
+  Connection& conn = *AdoDBConnectionObject;
+  LedgerHeader h{AdoDBConnectionObject, DeliveryNo, DocumentPrefix, DeliveryDate, CurrencyCode,
+                 CurrencySymbol, ForeignCurrencyFlag, Value(convert::FormatDayMonthName(LastUpdate))};
+  for (const Line& l : lines) {
+    if (l.item_type != 0) continue;  // type 3 moves stock but posts no cost
+    if (!inventory) {
+      auto a = conn.Query("SELECT Inventory_Account_No FROM Default_Account_Preferences WHERE "
+                          "Branch_Prefix = ?",
+                          {BranchPrefix});
+      if (a.empty()) return Fail("Set the Default settings in the Account Preferences");
+      auto s = conn.Query("SELECT COG_Account_No, FOC_Account_No FROM Default_Sales_Preferences "
+                          "WHERE Branch_Prefix = ?",
+                          {BranchPrefix});
+      if (s.empty()) return Fail("Set the Sales default settings in the Sales Preferences");
+      inventory = a.front().Text("Inventory_Account_No");
+      cog = s.front().Text("COG_Account_No");
+      foc = s.front().Text("FOC_Account_No");
+    }
+    const std::string code = convert::Mid(Trim(l.item), 3);
+    if (auto err = PostLedgerLine(h, *inventory, "Inventory Account : Item Code - " + code, 0,
+                                  l.value, 0, l.value))
+      return Fail(*err);
+    const bool free = l.foc != 0;
+    if (auto err = PostLedgerLine(h, free ? *foc : *cog,
+                                  (free ? "Free Of Cost Account : Item Code - "
+                                        : "Cost Of Goods Account : Item Code - ") + code,
+                                  l.value, 0, l.value, 0))
+      return Fail(*err);
+  }
+  return true;
+}
+
+bool Delivery::Post_Location_Stock(const std::vector<Line>& lines) {
+  const Value stamp(convert::FormatDayMonthName(LastUpdate));
+  for (const Line& l : lines) {
+    if (!l.stock()) continue;
+    if (auto err = LocationOut(AdoDBConnectionObject, CompanyPrefix, BranchPrefix, l.item,
+                               l.item_name, l.location_id, l.location_name, l.qty, l.unit, stamp))
+      return Fail(*err);
+    auto inventory = NewModule("QLNInventory.Inventory",
+                               {{"AdoConnectionObject", Value(AdoDBConnectionObject)},
+                                {"BranchPrefix", Value(BranchPrefix)},
+                                {"ItemCode", Value(l.item)},
+                                {"ItemQuantity", Value(l.unit_qty * l.qty)}});
+    if (auto err = Call(inventory, "Update_Item_OrderedQty", {Value("Decrease")})) return Fail(*err);
+  }
+  return true;
+}
+
+}  // namespace qlnsales

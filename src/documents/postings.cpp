@@ -1,0 +1,104 @@
+#include "documents/postings.h"
+
+namespace qlnsales::documents {
+
+ObjectRef NewModule(const char* class_name,
+                    std::initializer_list<std::pair<const char*, Value>> properties) {
+  auto module = CreateObject(class_name);
+  for (const auto& [name, value] : properties) module->Set(name, value);
+  return module;
+}
+
+ModuleError Call(const ObjectRef& module, const char* method, std::vector<Value> args) {
+  if (module->Invoke(method, args).ToBool()) return std::nullopt;
+  return module->Get("ErrDesc").ToText();
+}
+
+ModuleError PostLedgerLine(const LedgerHeader& h, const std::string& account,
+                           const std::string& description, double debit, double credit,
+                           double fc_debit, double fc_credit) {
+  auto gl = NewModule("QLNAccounts.GeneralLedger",
+                      {{"AdoConnectionObject", Value(h.conn)},
+                       {"DocumentNo", Value(h.document_no)},
+                       {"DocumentPrefix", Value(h.document_prefix)},
+                       {"GLDate", Value(h.date)},
+                       {"CurrencyCode", Value(h.currency_code)},
+                       {"CurrencySymbol", Value(h.currency_symbol)},
+                       {"GLDescription", Value(description)},
+                       {"AccountNo", Value(account)},
+                       {"GLCreditAmount", Value(credit)},
+                       {"GLDebitAmount", Value(debit)},
+                       {"ForeignCurrencyFlag", Value(h.foreign)},
+                       {"FCGLCreditAmount", Value(fc_credit)},
+                       {"FCGLDebitAmount", Value(fc_debit)},
+                       {"LastUpdate", h.last_update}});
+  if (auto err = Call(gl, "GLInsert")) return err;
+  return Call(gl, "COAPosting", {Value(account), Value(debit - credit)});
+}
+
+ModuleError TakeOutOfStock(const ConnectionRef& conn, const std::string& branch,
+                           const std::string& item, const std::string& unit, double unit_qty,
+                           double quantity, std::optional<double> unit_price,
+                           const Value& last_update, StockOut& out) {
+  auto reduce = NewModule("QLNInventory.ReduceStock",
+                          {{"AdoConnectionObject", Value(conn)},
+                           {"BranchPrefix", Value(branch)},
+                           {"ItemCode", Value(item)},
+                           {"UnitName", Value(unit)},
+                           // The stock counts base units: the line's unit holds unit_qty of them.
+                           {"UnitQty", Value(unit_qty)},
+                           {"LastUpdate", last_update}});
+  if (unit_price) reduce->Set("UnitPrice", *unit_price);
+  if (auto err = Call(reduce, "ReduceStockInHand", {Value(quantity)})) return err;
+  out.item_type = reduce->Get("ItemType").ToInt32();
+  out.cost = reduce->Get("SellingValue").ToDouble();
+  return std::nullopt;
+}
+
+ModuleError PostMovementOut(const ConnectionRef& conn, const Movement& m) {
+  auto move = NewModule("QLNInventory.StockMovement",
+                        {{"AdoConnectionObject", Value(conn)},
+                         {"CompanyPrefix", Value(m.company)},
+                         {"BranchPrefix", Value(m.branch)},
+                         {"DocumentPrefix", Value(m.document_prefix)},
+                         {"ItemCode", Value(m.item)},
+                         {"ItemName", Value(m.item_name)},
+                         {"UnitCode", Value(m.unit_code)},
+                         {"UnitName", Value(m.unit)},
+                         {"FOC_Flag", Value(m.foc)},
+                         {"UnitQty", Value(m.unit_qty)},
+                         {"OutQty", Value(m.base_qty)},
+                         {"OutAmount", Value(m.amount)},
+                         // No division by a quantity of 0: such a line moves nothing at price 0.
+                         {"OutPrice", Value(m.base_qty == 0 ? 0.0 : m.amount / m.base_qty)},
+                         {"DocumentNo", Value(m.document_no)},
+                         {"DocumentDate", Value(m.document_date)},
+                         {"DocumentType", Value(m.document_type)},
+                         {"LocationID", Value(m.location_id)},
+                         {"LocationName", Value(m.location_name)},
+                         {"LastUpdate", m.last_update}});
+  if (!m.period.empty()) move->Set("PeriodType", m.period);
+  if (!m.comments.empty()) move->Set("StockComments", m.comments);
+  return Call(move, "StockMovement", {Value(m.base_qty)});
+}
+
+ModuleError LocationOut(const ConnectionRef& conn, const std::string& company,
+                        const std::string& branch, const std::string& item,
+                        const std::string& item_name, std::int32_t location,
+                        const std::string& location_name, double quantity,
+                        const std::string& unit, const Value& last_update) {
+  auto stock = NewModule("QLNInventory.LocationStock",
+                         {{"AdoConnectionObject", Value(conn)},
+                          {"BranchPrefix", Value(branch)},
+                          {"CompanyPrefix", Value(company)},
+                          {"ItemCode", Value(item)},
+                          {"ItemName", Value(item_name)},
+                          {"LocationCode", Value(location)},
+                          {"LocationName", Value(location_name)},
+                          {"LocationQty", Value(quantity)},
+                          {"LastUpdate", last_update},
+                          {"UnitName", Value(unit)}});
+  return Call(stock, "UpdateLocationStock", {Value(std::int32_t{1})});
+}
+
+}  // namespace qlnsales::documents

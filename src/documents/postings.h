@@ -1,0 +1,73 @@
+// The postings that several documents make through the sibling modules: a ledger line with its
+// balance posting, goods out of stock at cost, a stock movement, location stock.
+#pragma once
+
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "qlnsales/connection.h"
+#include "qlnsales/registry.h"
+
+namespace qlnsales::documents {
+
+// A failure a module reported: its ErrDesc.
+using ModuleError = std::optional<std::string>;
+
+ObjectRef NewModule(const char* class_name,
+                    std::initializer_list<std::pair<const char*, Value>> properties);
+// Invokes `method`; a False answer gives the module's ErrDesc.
+ModuleError Call(const ObjectRef& module, const char* method, std::vector<Value> args = {});
+
+// What every ledger line of one document carries.
+struct LedgerHeader {
+  ConnectionRef conn;
+  std::string document_no;
+  std::string document_prefix;
+  Date date;
+  std::string currency_code;
+  std::string currency_symbol;
+  bool foreign = false;
+  Value last_update;
+};
+
+// One ledger line (either a debit or a credit) and its balance posting: +amount for a debit,
+// -amount for a credit.
+ModuleError PostLedgerLine(const LedgerHeader& h, const std::string& account,
+                           const std::string& description, double debit, double credit,
+                           double fc_debit, double fc_credit);
+
+// Goods out of stock at average cost.
+struct StockOut {
+  std::int32_t item_type = 0;
+  double cost = 0;  // the cost of the goods taken out (SellingValue)
+};
+ModuleError TakeOutOfStock(const ConnectionRef& conn, const std::string& branch,
+                           const std::string& item, const std::string& unit, double unit_qty,
+                           double quantity, std::optional<double> unit_price,
+                           const Value& last_update, StockOut& out);
+
+struct Movement {
+  std::string company, branch, document_prefix, document_no, document_type;
+  Date document_date;
+  std::string item, item_name, unit, period;
+  double unit_code = 0, foc = 0, unit_qty = 0, base_qty = 0, amount = 0;
+  std::int32_t location_id = 0;
+  std::string location_name, comments;
+  Value last_update;
+};
+// A goods-out movement; its price is the amount per base unit (0 for a quantity of 0).
+ModuleError PostMovementOut(const ConnectionRef& conn, const Movement& m);
+
+ModuleError LocationOut(const ConnectionRef& conn, const std::string& company,
+                        const std::string& branch, const std::string& item,
+                        const std::string& item_name, std::int32_t location,
+                        const std::string& location_name, double quantity,
+                        const std::string& unit, const Value& last_update);
+
+// Whether an item type is kept in stock (0 and 3; 3 posts no cost).
+inline bool IsStockType(std::int32_t type) { return type == 0 || type == 3; }
+
+}  // namespace qlnsales::documents
