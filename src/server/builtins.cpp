@@ -4,6 +4,7 @@
 #include "qlnsales/customer_address.h"
 #include "qlnsales/customer_ob.h"
 #include "qlnsales/delivery.h"
+#include "qlnsales/direct_delivery.h"
 #include "qlnsales/grid.h"
 #include "qlnsales/sales_order.h"
 #include "services/service_object.h"
@@ -24,6 +25,7 @@ void RegisterBuiltins(const std::function<void(std::string_view, Factory)>& add)
   add("QLNSales.CustomerOB", Make<CustomerOB>());
   add("QLNSales.SalesOrder", Make<SalesOrder>());
   add("QLNSales.Delivery", Make<Delivery>());
+  add("QLNSales.DirectDelivery", Make<DirectDelivery>());
   services::RegisterServices(add);
 }
 
