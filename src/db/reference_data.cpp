@@ -233,6 +233,11 @@ bool AddSampleCompany(Connection& c) {
     AddOpeningStock(c, "01", "01", "01P200", 1, 40, 12);
     AddOpeningStock(c, "01", "01", "01P200", 2, 10, 12);
     AddOpeningStock(c, "01", "01", "01P300", 2, 8, 30);
+    // The opening stock's value stands in the books as the inventory's opening balance.
+    c.Execute("UPDATE Chart_Of_Accounts SET Opening_Balance = (SELECT SUM(Stock_Amount) FROM "
+              "Item_Master) WHERE Account_No = '01011300'");
+    c.Execute("UPDATE Chart_Of_Accounts SET Opening_Balance = -(SELECT SUM(Stock_Amount) FROM "
+              "Item_Master) WHERE Account_No = '01013000'");
     if (own) c.CommitTrans();
   } catch (...) {
     if (own && c.InTransaction()) c.RollbackTrans();

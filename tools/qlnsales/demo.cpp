@@ -11,6 +11,7 @@
 #include "db/schema.h"
 #include "qlnsales/customer.h"
 #include "qlnsales/delivery.h"
+#include "qlnsales/direct_delivery.h"
 #include "qlnsales/sales_order.h"
 #include "qlnsales/grid.h"
 #include "qlnsales/registry.h"
@@ -214,6 +215,45 @@ int Demo(const std::string& db) {
         delivery.ErrDesc());
   Step(fmt::format("Delivered 20 boxes of paper and 3 of the 6 cartridges as {}; the lamps wait.",
                    delivery.DeliveryNo));
+
+  delivery.OnlineFlag = true;
+  delivery.StockMovementPrefix = "DEL";
+  std::string from = "SalesOrder";
+  const std::string temporary = delivery.DeliveryNo;
+  Check(delivery.Process_Delivery(from), "Process_Delivery", delivery.ErrDesc());
+  Step(fmt::format("Processed delivery {} as {}: stock out at average cost, cost of goods posted.",
+                   temporary, delivery.DeliveryNo));
+
+  // A direct delivery in US dollars, without an order.
+  auto direct_grid = std::make_shared<MemoryGrid>(2, 19);
+  for (auto [col, text] : std::initializer_list<std::pair<int, const char*>>{
+           {1, "P300"}, {2, "Desk Lamp"}, {4, "Pcs"}, {5, "1"}, {6, "3"}, {7, "119.36"},
+           {10, "358.09"}, {11, "135"}, {13, "45"}, {14, "Showroom"}, {17, "2"}, {18, "0"}})
+    direct_grid->SetTextMatrix(1, col, text);
+  DirectDelivery direct;
+  direct.AdoDBConnectionObject = conn;
+  direct.ADOConnectionString = cs;
+  direct.DeliveryGridName = direct_grid;
+  direct.CompanyPrefix = "01";
+  direct.BranchPrefix = "01";
+  direct.DocumentPrefix = "DDL";
+  direct.StockMovementPrefix = "DDL";
+  direct.CustomerCode = "01C002";
+  direct.CustomerName = "Harbour Marine Supplies";
+  direct.PaymentType = "Credit";
+  direct.ForeignCurrencyFlag = true;
+  direct.CurrencyCode = "USD";
+  direct.ExchangeRate = 0.377;
+  direct.DirectDeliveryDate = direct.DirectDeliveryEndDate = Date::Today();
+  direct.DirectDeliverySubtotal = direct.DirectDeliveryTotalAmount = 135;
+  direct.DirectDeliveryFCSubtotal = direct.DirectDeliveryFCTotalAmount = 358.09;
+  direct.LastUpdate = Date::Today();
+  direct.OnlineFlag = true;
+  Check(direct.Create_Direct_Delivery() && direct.Process_Direct_Delivery(),
+        "Process_Direct_Delivery", direct.ErrDesc());
+  Step(fmt::format("Delivered 3 desk lamps to 01C002 in US dollars as {}; the cost went to the "
+                   "ledger in both currencies.",
+                   direct.DirectDeliveryNo));
 
   Customer missing;
   missing.ConnectionString = cs;
