@@ -141,6 +141,26 @@ TEST_F(NumberingTest, MissingLinesFailAfterTheMasterWasRenumbered) {
   EXPECT_EQ(Process(SaveOrder(1), {}), "0101SOR2");
 }
 
+TEST_F(NumberingTest, IncreaseConfirmsAReservationOrMovesTheCounterOn) {
+  auto counter = CreateObject("QLNSystem.CounterTransaction");
+  counter->Set("CompanyPrefix", "01");
+  counter->Set("BranchPrefix", "01");
+  counter->Set("DocumentPrefix", "CRM");
+  EXPECT_FALSE(counter->Invoke("Increase_Counter").ToBool());  // no connection yet
+  std::vector<Value> args{Value(conn), Value(true)};
+  ASSERT_TRUE(counter->Invoke("Get_Last_Counter", args).ToBool());
+  EXPECT_EQ(counter->Get("NextDocumentNo").ToInt32(), 1);
+  ASSERT_TRUE(counter->Invoke("Increase_Counter", {Value(true)}).ToBool());  // confirms: no move
+  auto temp_next = [&] {
+    return Scalar("SELECT Document_Temp_Next_No FROM Document_Prefix WHERE Document_Prefix = "
+                  "'CRM' AND Branch_Prefix = '01'")
+        .ToDouble();
+  };
+  EXPECT_EQ(temp_next(), 2);
+  ASSERT_TRUE(counter->Invoke("Increase_Counter", {Value(true)}).ToBool());  // none left: moves on
+  EXPECT_EQ(temp_next(), 3);
+}
+
 TEST_F(NumberingTest, ConcurrentDrawsFromTwoConnectionsGiveDistinctNumbers) {
   std::vector<std::int32_t> drawn[2];
   auto draw = [&](int who) {

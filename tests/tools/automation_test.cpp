@@ -99,6 +99,10 @@ TEST_F(AutomationTest, ByReferenceArgumentsObjectsGridsTransactionsAndBoxes) {
   Ask(R"({"op":"sql","connection":"c","sql":"DELETE FROM Currency_Master"})");
   EXPECT_TRUE(Ask(R"({"op":"rollback","connection":"c"})")["ok"]);
   EXPECT_EQ(Count("Currency_Master"), 2);
+  EXPECT_TRUE(Ask(R"({"op":"begin","connection":"c"})")["ok"]);
+  Ask(R"({"op":"sql","connection":"c","sql":"DELETE FROM Currency_Master WHERE Currency_Code = ?","params":["USD"]})");
+  EXPECT_TRUE(Ask(R"({"op":"commit","connection":"c"})")["ok"]);
+  EXPECT_EQ(Count("Currency_Master"), 1);
 
   EXPECT_TRUE(Ask(R"({"op":"answer","text":"41"})")["ok"]);
   EXPECT_EQ(CurrentShell().InputBox("Number?", "t", ""), "41");
