@@ -29,7 +29,9 @@ int Docs(bool pg) {
   return n ? std::atoi(n) : (pg ? 50 : 200);
 }
 
-const char* PgServer() { return std::getenv("QLNSALES_BENCH_PG"); }
+const char* PgServer() {
+  return std::getenv("QLNSALES_BENCH_PG");
+}
 
 struct BenchDb {
   std::string cs, path, schema;
@@ -93,9 +95,18 @@ struct BenchDb {
     d.ADOConnectionString = cs;
     auto grid = std::make_shared<MemoryGrid>(kLines + 1, 23);
     for (int i = 1; i <= kLines; ++i) {
-      for (auto [c, t] : std::initializer_list<std::pair<int, std::string>>{
-               {1, "1"}, {2, "B" + std::to_string(i)}, {3, "Bench item"}, {5, "Pcs"}, {6, "1"},
-               {7, "1"}, {9, std::to_string(i)}, {10, "2"}, {13, "2"}, {20, "Location1"}, {21, "1"}})
+      for (auto [c, t] :
+           std::initializer_list<std::pair<int, std::string>>{{1, "1"},
+                                                              {2, "B" + std::to_string(i)},
+                                                              {3, "Bench item"},
+                                                              {5, "Pcs"},
+                                                              {6, "1"},
+                                                              {7, "1"},
+                                                              {9, std::to_string(i)},
+                                                              {10, "2"},
+                                                              {13, "2"},
+                                                              {20, "Location1"},
+                                                              {21, "1"}})
         grid->SetTextMatrix(i, c, t);
     }
     d.DeliveryGridName = grid;
@@ -115,35 +126,60 @@ struct BenchDb {
   void BareDelivery(int n) {
     const std::string no = "0101DELB" + std::to_string(n);
     const Value today(Date::Today());
-    Record().Set("Delivery_No", no).Set("Delivery_Identity", n).Set("Customer_Code", "01C001")
-        .Set("Source_No", order_no).Set("Processed_Flag", 1).Insert(*conn, "Delivery_Master");
+    Record()
+        .Set("Delivery_No", no)
+        .Set("Delivery_Identity", n)
+        .Set("Customer_Code", "01C001")
+        .Set("Source_No", order_no)
+        .Set("Processed_Flag", 1)
+        .Insert(*conn, "Delivery_Master");
     for (int i = 1; i <= kLines; ++i) {
       const std::string item = "01B" + std::to_string(i);
-      Record().Set("SL_No", n * kLines + i + 1000000).Set("Delivery_No", no).Set("Item_Code", item)
-          .Set("Delivery_Qty", 1.0).Set("Inventory_Value", 1.25).Insert(*conn, "Delivery_Detail");
-      conn->Execute("UPDATE Sales_Order_Detail SET Sales_Ord_Delivered_Qty = "
-                    "Sales_Ord_Delivered_Qty + 1 WHERE Sales_Ord_No = ? AND SL_No = ?",
-                    {Value(order_no), Value(i)});
-      conn->Execute("UPDATE Item_Master SET Stock_In_Hand = Stock_In_Hand - 1, Stock_Amount = "
-                    "Stock_Amount - 1.25 WHERE Item_Code = ?",
-                    {Value(item)});
-      Record().Set("Document_No", no).Set("Item_Code", item).Set("Base_Qty", -1.0)
-          .Set("Out_Qty", 1.0).Set("Out_Amount", 1.25).Insert(*conn, "Stock_Movement");
+      Record()
+          .Set("SL_No", n * kLines + i + 1000000)
+          .Set("Delivery_No", no)
+          .Set("Item_Code", item)
+          .Set("Delivery_Qty", 1.0)
+          .Set("Inventory_Value", 1.25)
+          .Insert(*conn, "Delivery_Detail");
+      conn->Execute(
+          "UPDATE Sales_Order_Detail SET Sales_Ord_Delivered_Qty = "
+          "Sales_Ord_Delivered_Qty + 1 WHERE Sales_Ord_No = ? AND SL_No = ?",
+          {Value(order_no), Value(i)});
+      conn->Execute(
+          "UPDATE Item_Master SET Stock_In_Hand = Stock_In_Hand - 1, Stock_Amount = "
+          "Stock_Amount - 1.25 WHERE Item_Code = ?",
+          {Value(item)});
+      Record()
+          .Set("Document_No", no)
+          .Set("Item_Code", item)
+          .Set("Base_Qty", -1.0)
+          .Set("Out_Qty", 1.0)
+          .Set("Out_Amount", 1.25)
+          .Insert(*conn, "Stock_Movement");
       for (const char* account : {"01011300", "01015000"}) {
-        Record().Set("Document_No", no).Set("Account_No", account).Set("Debit_Amount", 1.25)
-            .Set("GL_Date", today).Insert(*conn, "General_Ledger");
-        conn->Execute("UPDATE Chart_Of_Accounts SET Current_Balance = Current_Balance + ? WHERE "
-                      "Account_No = ?",
-                      {Value(1.25), Value(account)});
+        Record()
+            .Set("Document_No", no)
+            .Set("Account_No", account)
+            .Set("Debit_Amount", 1.25)
+            .Set("GL_Date", today)
+            .Insert(*conn, "General_Ledger");
+        conn->Execute(
+            "UPDATE Chart_Of_Accounts SET Current_Balance = Current_Balance + ? WHERE "
+            "Account_No = ?",
+            {Value(1.25), Value(account)});
       }
-      conn->Execute("UPDATE Location_Stock SET Quantity = Quantity - 1 WHERE Branch_Prefix = '01' "
-                    "AND Item_Code = ? AND Location_ID = 1",
-                    {Value(item)});
-      conn->Execute("UPDATE Item_Branch_Stock SET Ordered_Qty = Ordered_Qty - 1 WHERE Item_Code = ?",
-                    {Value(item)});
+      conn->Execute(
+          "UPDATE Location_Stock SET Quantity = Quantity - 1 WHERE Branch_Prefix = '01' "
+          "AND Item_Code = ? AND Location_ID = 1",
+          {Value(item)});
+      conn->Execute(
+          "UPDATE Item_Branch_Stock SET Ordered_Qty = Ordered_Qty - 1 WHERE Item_Code = ?",
+          {Value(item)});
     }
-    conn->Execute("UPDATE Document_Prefix SET Document_Next_No = Document_Next_No + 1 WHERE "
-                  "Document_Prefix = 'DEL' AND Company_Prefix = '01' AND Branch_Prefix = '01'");
+    conn->Execute(
+        "UPDATE Document_Prefix SET Document_Next_No = Document_Next_No + 1 WHERE "
+        "Document_Prefix = 'DEL' AND Company_Prefix = '01' AND Branch_Prefix = '01'");
   }
 
   void Prefill(int docs) {
@@ -181,13 +217,19 @@ void Register() {
     const std::string engine = pg ? "PostgreSQL" : "SQLite";
     benchmark::RegisterBenchmark(("Deliveries/" + engine + "/fresh").c_str(),
                                  [pg](benchmark::State& s) { Deliveries(s, pg, 0); })
-        ->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
     benchmark::RegisterBenchmark(("Deliveries/" + engine + "/100x_documents").c_str(),
                                  [pg](benchmark::State& s) { Deliveries(s, pg, 100); })
-        ->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
     benchmark::RegisterBenchmark(("BareStatements/" + engine).c_str(),
                                  [pg](benchmark::State& s) { BareStatements(s, pg); })
-        ->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
   }
 }
 

@@ -27,7 +27,8 @@ class CustomerAddress : public Object {
   std::int32_t CountryID = 0;
   std::string CustomerState;
   std::string CustomerCity;
-  std::string CustomerAddress_;  // property "CustomerAddress" (a member cannot share the class name)
+  std::string
+      CustomerAddress_;  // property "CustomerAddress" (a member cannot share the class name)
   std::string AddressCode;
   std::int32_t ClassDebugID() const { return debug_id_; }
 

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 #include <map>
-#include <tuple>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 

@@ -91,7 +91,7 @@ struct ArgTraits<Date> {
   static Value To(const Date& v) { return Value(v); }
 };
 template <class T>
-  requires std::is_base_of_v<Object, T>
+requires std::is_base_of_v<Object, T>
 struct ArgTraits<std::shared_ptr<T>> {
   static std::shared_ptr<T> From(const Value& v) {
     auto o = v.ToObject();
@@ -185,13 +185,12 @@ class DispatchBuilder {
   // A read/write data member.
   template <class T>
   DispatchBuilder& Prop(std::string name, T C::*member) {
-    table_.AddProperty({std::move(name),
-                        [member](Object& o) {
-                          return dispatch::ArgTraits<T>::To(static_cast<C&>(o).*member);
-                        },
-                        [member](Object& o, const Value& v) {
-                          static_cast<C&>(o).*member = dispatch::ArgTraits<T>::From(v);
-                        }});
+    table_.AddProperty(
+        {std::move(name),
+         [member](Object& o) { return dispatch::ArgTraits<T>::To(static_cast<C&>(o).*member); },
+         [member](Object& o, const Value& v) {
+           static_cast<C&>(o).*member = dispatch::ArgTraits<T>::From(v);
+         }});
     return *this;
   }
   // A data member that callers may only set (the connection object of some classes).
@@ -204,8 +203,8 @@ class DispatchBuilder {
   }
   // A read-only property served by a const member function.
   template <class T, class B>
-    requires std::is_base_of_v<B, C>
-  DispatchBuilder& ReadOnly(std::string name, T (B::*getter)() const) {
+  requires std::is_base_of_v<B, C> DispatchBuilder& ReadOnly(std::string name,
+                                                             T (B::*getter)() const) {
     table_.AddProperty({std::move(name),
                         [getter](Object& o) {
                           return dispatch::ArgTraits<std::decay_t<T>>::To(
@@ -217,14 +216,14 @@ class DispatchBuilder {
   // A property with accessor functions.
   template <class T, class U>
   DispatchBuilder& Accessor(std::string name, T (C::*getter)() const, void (C::*setter)(U)) {
-    table_.AddProperty({std::move(name),
-                        [getter](Object& o) {
-                          return dispatch::ArgTraits<std::decay_t<T>>::To(
-                              (static_cast<C&>(o).*getter)());
-                        },
-                        [setter](Object& o, const Value& v) {
-                          (static_cast<C&>(o).*setter)(dispatch::ArgTraits<std::decay_t<U>>::From(v));
-                        }});
+    table_.AddProperty(
+        {std::move(name),
+         [getter](Object& o) {
+           return dispatch::ArgTraits<std::decay_t<T>>::To((static_cast<C&>(o).*getter)());
+         },
+         [setter](Object& o, const Value& v) {
+           (static_cast<C&>(o).*setter)(dispatch::ArgTraits<std::decay_t<U>>::From(v));
+         }});
     return *this;
   }
   // A property served by functions of the caller's own.

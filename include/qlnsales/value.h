@@ -39,9 +39,8 @@ struct Date {
 class Value {
  public:
   enum class Kind { Empty, Bool, Int32, Int64, Double, Text, Date, Object };
-  using Storage =
-      std::variant<std::monostate, bool, std::int32_t, std::int64_t, double, std::string, Date,
-                   ObjectRef>;
+  using Storage = std::variant<std::monostate, bool, std::int32_t, std::int64_t, double,
+                               std::string, Date, ObjectRef>;
 
   Value() = default;
   Value(bool v) : v_(v) {}
@@ -54,8 +53,7 @@ class Value {
   Value(Date v) : v_(v) {}
   Value(ObjectRef v) : v_(std::move(v)) {}
   template <class T>
-    requires std::is_base_of_v<Object, T>
-  Value(std::shared_ptr<T> v) : v_(ObjectRef(std::move(v))) {}
+  requires std::is_base_of_v<Object, T> Value(std::shared_ptr<T> v) : v_(ObjectRef(std::move(v))) {}
 
   Kind kind() const { return static_cast<Kind>(v_.index()); }
   // Empty stands for "no value": a database null, a missing argument, an unset variant.

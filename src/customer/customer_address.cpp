@@ -31,18 +31,20 @@ const DispatchTable& CustomerAddress::Dispatch() const {
   return table;
 }
 
-CustomerAddressRef CustomerAddresses::Add(
-    std::string& Key, std::string& CustomerCode, std::int32_t& AddressCode,
-    std::string& AddressDesc, std::string& CustomerAddress, std::string& CustomerCity,
-    std::string& CustomerState, std::string& CustomerPostal, std::int32_t& CountryID,
-    std::string& CustomerPhone, std::string& CustomerFax, std::string& CustomerEmail,
-    std::string& ContactName, std::string& ContactPhone, std::string& CompanyPrefix,
-    std::string& CountryName, std::string& sKey) {
+CustomerAddressRef CustomerAddresses::Add(std::string& Key, std::string& CustomerCode,
+                                          std::int32_t& AddressCode, std::string& AddressDesc,
+                                          std::string& CustomerAddress, std::string& CustomerCity,
+                                          std::string& CustomerState, std::string& CustomerPostal,
+                                          std::int32_t& CountryID, std::string& CustomerPhone,
+                                          std::string& CustomerFax, std::string& CustomerEmail,
+                                          std::string& ContactName, std::string& ContactPhone,
+                                          std::string& CompanyPrefix, std::string& CountryName,
+                                          std::string& sKey) {
   if (!sKey.empty())
     for (const auto& k : keys_)
       if (k == sKey)
-        throw Error("This key is already associated with an element of this collection: '" +
-                    sKey + "'");
+        throw Error("This key is already associated with an element of this collection: '" + sKey +
+                    "'");
   auto a = std::make_shared<qlnsales::CustomerAddress>();
   a->Key = Key;
   a->CustomerCode = CustomerCode;

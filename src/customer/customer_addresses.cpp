@@ -19,9 +19,10 @@ bool Customer::Create_Address() {
     const qlnsales::CustomerAddress& a = Current(Address);
     Record key;
     key.Set("Customer_Code", a.CustomerCode).Set("Address_Code", a.AddressCode);
-    bool exists = !conn->Query("SELECT Address_Code FROM Customer_Address WHERE Customer_Code = ? "
-                               "AND Address_Code = ?",
-                               {a.CustomerCode, a.AddressCode})
+    bool exists = !conn->Query(
+                           "SELECT Address_Code FROM Customer_Address WHERE Customer_Code = ? "
+                           "AND Address_Code = ?",
+                           {a.CustomerCode, a.AddressCode})
                        .empty();
     Record row;
     row.Set("Address_Code", a.AddressCode)
@@ -51,9 +52,9 @@ bool Customer::Create_Address() {
 bool Customer::Get_Address(std::string PAddressCode) {
   return Trap([&] {
     auto conn = connection_rule::StringOnly(ConnectionString);
-    auto rs = conn->Query(
-        "SELECT * FROM Customer_Address WHERE Customer_Code = ? AND Address_Code = ?",
-        {CustomerCode, PAddressCode});
+    auto rs =
+        conn->Query("SELECT * FROM Customer_Address WHERE Customer_Code = ? AND Address_Code = ?",
+                    {CustomerCode, PAddressCode});
     if (rs.empty()) return true;  // Address keeps its earlier values
     Row r = rs.front();
     qlnsales::CustomerAddress& a = Current(Address);

@@ -12,25 +12,38 @@ namespace {
 // Where a customer's documents are looked for, by the column holding its code. The last three
 // are looked at too, so that a customer with any document at all can never be deleted.
 constexpr std::pair<const char*, const char*> kDocumentTables[] = {
-    {"Sales_Invoice_Master", "Customer_Code"}, {"Sales_Return_Master", "Customer_Code"},
-    {"Customer_OB", "Customer_Code"},          {"Sales_Order_Master", "Customer_Code"},
-    {"Cash_Memo_Master", "Customer_Code"},     {"Delivery_Master", "Customer_Code"},
-    {"Direct_Delivery_Master", "Customer_Code"}, {"Receipt_Master", "Receipt_To_Code"},
+    {"Sales_Invoice_Master", "Customer_Code"},
+    {"Sales_Return_Master", "Customer_Code"},
+    {"Customer_OB", "Customer_Code"},
+    {"Sales_Order_Master", "Customer_Code"},
+    {"Cash_Memo_Master", "Customer_Code"},
+    {"Delivery_Master", "Customer_Code"},
+    {"Direct_Delivery_Master", "Customer_Code"},
+    {"Receipt_Master", "Receipt_To_Code"},
     {"Accounts_Receivable_Ledger", "Customer_Code"}};
 
 // Every place a customer code is kept, in the order a code change rewrites them. The last three
 // follow the twelve so that nothing of the customer stays under the old code.
 constexpr std::pair<const char*, const char*> kCodeColumns[] = {
-    {"Customer_Master", "Customer_Code"},      {"Customer_OB", "Customer_Code"},
-    {"Accounts_Receivable_Ledger", "Customer_Code"}, {"AR_Adjustment_Detail", "Customer_Code"},
-    {"AR_Adjustment_Master", "Customer_Code"}, {"Receipt_Master", "Receipt_To_Code"},
-    {"PDC_Master", "CustomerID"},              {"Delivery_Master", "Customer_Code"},
-    {"Cash_Memo_Master", "Customer_Code"},     {"Sales_Invoice_Master", "Customer_Code"},
-    {"Sales_Order_Master", "Customer_Code"},   {"Sales_Return_Master", "Customer_Code"},
-    {"Direct_Delivery_Master", "Customer_Code"}, {"Customer_Address", "Customer_Code"},
+    {"Customer_Master", "Customer_Code"},
+    {"Customer_OB", "Customer_Code"},
+    {"Accounts_Receivable_Ledger", "Customer_Code"},
+    {"AR_Adjustment_Detail", "Customer_Code"},
+    {"AR_Adjustment_Master", "Customer_Code"},
+    {"Receipt_Master", "Receipt_To_Code"},
+    {"PDC_Master", "CustomerID"},
+    {"Delivery_Master", "Customer_Code"},
+    {"Cash_Memo_Master", "Customer_Code"},
+    {"Sales_Invoice_Master", "Customer_Code"},
+    {"Sales_Order_Master", "Customer_Code"},
+    {"Sales_Return_Master", "Customer_Code"},
+    {"Direct_Delivery_Master", "Customer_Code"},
+    {"Customer_Address", "Customer_Code"},
     {"Customer_Master_Balance", "Customer_Code"}};
 
-bool IsDebit(const std::string& type) { return convert::UCase(convert::Trim(type)) == "DEBIT"; }
+bool IsDebit(const std::string& type) {
+  return convert::UCase(convert::Trim(type)) == "DEBIT";
+}
 
 }  // namespace
 
@@ -44,8 +57,9 @@ bool Customer::Refresh_Allow_Delete_Flag() {
         break;
       }
     }
-    Record().Set("Allow_Delete_Flag", allow).Update(*conn, "Customer_Master",
-                                                     Record().Set("Customer_Code", CustomerCode));
+    Record()
+        .Set("Allow_Delete_Flag", allow)
+        .Update(*conn, "Customer_Master", Record().Set("Customer_Code", CustomerCode));
     return true;
   } catch (const std::exception& e) {
     err_desc_ = e.what();
@@ -75,11 +89,11 @@ std::string Customer::Get_AR_Account_Name() {
       general->Set("ADOConnectionString", ConnectionString);
     else
       general->Set("AdoConnectionObject", AdoConnectionObject);
-    ARAccountName = general
-                        ->Invoke("GetFldValue", {Value("Chart_Of_Accounts"), Value("Account_Name"),
-                                                 Value("Account_No"), Value(ARAccountNo),
-                                                 Value(false)})
-                        .ToText();
+    ARAccountName =
+        general
+            ->Invoke("GetFldValue", {Value("Chart_Of_Accounts"), Value("Account_Name"),
+                                     Value("Account_No"), Value(ARAccountNo), Value(false)})
+            .ToText();
   } catch (const std::exception&) {
     return "";
   }
@@ -129,7 +143,8 @@ bool Customer::Change_Customer_Code() {
     if (GridName->TextMatrix(row, 1).empty()) return true;
     std::string shown_new = GridName->TextMatrix(row, 3);
     std::string new_code = CompanyPrefix + shown_new;
-    if (!conn->Query("SELECT Customer_Code FROM Customer_Master WHERE Customer_Code = ?", {new_code})
+    if (!conn->Query("SELECT Customer_Code FROM Customer_Master WHERE Customer_Code = ?",
+                     {new_code})
              .empty())
       return Fail("This " + shown_new + " code already in use");
     std::string old_code = CompanyPrefix + GridName->TextMatrix(row, 2);

@@ -12,7 +12,9 @@ using convert::Trim;
 namespace {
 
 // Amounts are carried through their 15-significant-digit text, as the stored text form is.
-double Through15(double v) { return convert::TextToDouble(convert::NumberToText(v)); }
+double Through15(double v) {
+  return convert::TextToDouble(convert::NumberToText(v));
+}
 
 // Characters 3-4 of an account number are its branch. An empty account stays empty, so the
 // checks for a missing account still see it.
@@ -21,7 +23,9 @@ std::string InBranch(const std::string& account, const std::string& branch) {
   return convert::Left(account, 2) + branch + convert::Mid(account, 5);
 }
 
-bool IsDebit(const std::string& type) { return convert::UCase(type) == "DEBIT"; }
+bool IsDebit(const std::string& type) {
+  return convert::UCase(type) == "DEBIT";
+}
 
 Grid& RequireGrid(const GridRef& grid) {
   if (!grid) throw Error("Object variable not set: the opening balances have no grid (GridName)");
@@ -53,8 +57,9 @@ bool CustomerOB::Create_OB(std::string OBType) {
   if (!Validation()) return false;
   const std::string type = Trim(OBType);
   auto remove_stored = [&](Connection& conn) {
-    conn.Execute("DELETE FROM Customer_OB WHERE Customer_Code = ? AND OBType = ? AND Branch_Prefix = ?",
-                 {CustomerCode, type, BranchPrefix});
+    conn.Execute(
+        "DELETE FROM Customer_OB WHERE Customer_Code = ? AND OBType = ? AND Branch_Prefix = ?",
+        {CustomerCode, type, BranchPrefix});
   };
   if (no_entries_) {
     remove_stored(*AdoConnectionObject);
@@ -62,8 +67,8 @@ bool CustomerOB::Create_OB(std::string OBType) {
   }
   return Trap([&] {
     Connection& conn = *AdoConnectionObject;
-    auto currency =
-        conn.Query("SELECT Currency_Symbol FROM Currency_Master WHERE Currency_Code = ?", {CurrencyCode});
+    auto currency = conn.Query(
+        "SELECT Currency_Symbol FROM Currency_Master WHERE Currency_Code = ?", {CurrencyCode});
     if (!currency.empty()) CurrencySymbol = Trim(currency.front().Text("Currency_Symbol"));
     remove_stored(conn);
     Grid& grid = RequireGrid(GridName);
@@ -85,7 +90,8 @@ bool CustomerOB::Create_OB(std::string OBType) {
           .Set("Exchange_Rate", grid.ValueMatrix(r, 5))
           .Set("Balance_FCAmount", Through15(amount))
           .Set("Balance_Amount", amount)
-          .Set("OB_Comments", grid.TextMatrix(r, 6).empty() ? Value() : Value(grid.TextMatrix(r, 6)))
+          .Set("OB_Comments",
+               grid.TextMatrix(r, 6).empty() ? Value() : Value(grid.TextMatrix(r, 6)))
           .Set("Company_Prefix", CompanyPrefix)
           .Set("Branch_Prefix", BranchPrefix)
           .Set("Last_Update", LastUpdate)
@@ -135,7 +141,8 @@ bool CustomerOB::Process_OB(std::string OBType) {
     prefs->Set("ConnectionString", conn.ConnectionString);
     prefs->Set("AdoConnectionObject", AdoConnectionObject);
     std::string receivable_account;
-    if (prefs->Invoke("Get_Account_Preferences", {Value(CompanyPrefix), Value(BranchPrefix)}).ToBool())
+    if (prefs->Invoke("Get_Account_Preferences", {Value(CompanyPrefix), Value(BranchPrefix)})
+            .ToBool())
       receivable_account = prefs->Get("ARAccountNo").ToText();
     receivable_account = InBranch(receivable_account, BranchPrefix);
 
@@ -189,21 +196,24 @@ bool CustomerOB::Process_OB(std::string OBType) {
       bool ok = debit ? Create_OB_Invoice(conn, item, receivable_account, number)
                       : Create_OB_Receipt(conn, item, advance_account, number);
       if (!ok) return false;
-      conn.Execute("UPDATE Customer_OB SET OB_Inv_No = ?, Last_Update = ? WHERE Customer_Code = ? "
-                   "AND OBType = ? AND Branch_Prefix = ? AND SL_No = ?",
-                   {Value(number), Value(LastUpdate), Value(CustomerCode), Value(type),
-                    Value(BranchPrefix), Value(item.sl_no)});
+      conn.Execute(
+          "UPDATE Customer_OB SET OB_Inv_No = ?, Last_Update = ? WHERE Customer_Code = ? "
+          "AND OBType = ? AND Branch_Prefix = ? AND SL_No = ?",
+          {Value(number), Value(LastUpdate), Value(CustomerCode), Value(type), Value(BranchPrefix),
+           Value(item.sl_no)});
     }
     if (SyncFlag) return true;
 
     std::string account = debit ? receivable_account : advance_account;
     if (!debit && Trim(advance_account).empty()) return Fail(no_advance_account);
-    if (conn.Query("SELECT Account_No FROM Chart_Of_Accounts WHERE Account_No = ?", {account}).empty())
+    if (conn.Query("SELECT Account_No FROM Chart_Of_Accounts WHERE Account_No = ?", {account})
+            .empty())
       return Fail("Error while Processing Opening balance");
     // A balance never set counts as 0.
-    conn.Execute("UPDATE Chart_Of_Accounts SET Opening_Balance = COALESCE(Opening_Balance, 0) + ?, "
-                 "Last_Update = ? WHERE Account_No = ?",
-                 {Value(debit ? total : -total), Value(LastUpdate), Value(account)});
+    conn.Execute(
+        "UPDATE Chart_Of_Accounts SET Opening_Balance = COALESCE(Opening_Balance, 0) + ?, "
+        "Last_Update = ? WHERE Account_No = ?",
+        {Value(debit ? total : -total), Value(LastUpdate), Value(account)});
     return true;
   });
 }
@@ -211,11 +221,13 @@ bool CustomerOB::Process_OB(std::string OBType) {
 bool CustomerOB::Create_OB_Invoice(Connection& conn, const Item& item, const std::string& account,
                                    std::string& number) {
   SeriesNumbering series;
-  if (auto err = series.Draw(AdoConnectionObject, {CompanyPrefix, BranchPrefix, DocumentPrefix}, true))
+  if (auto err =
+          series.Draw(AdoConnectionObject, {CompanyPrefix, BranchPrefix, DocumentPrefix}, true))
     return Fail(*err);
-  auto customer = conn.Query("SELECT Customer_Payment_Terms, Customer_Payment_Type FROM "
-                             "Customer_Master WHERE Customer_Code = ?",
-                             {CustomerCode});
+  auto customer = conn.Query(
+      "SELECT Customer_Payment_Terms, Customer_Payment_Type FROM "
+      "Customer_Master WHERE Customer_Code = ?",
+      {CustomerCode});
   std::string terms = customer.empty() ? "" : customer.front().Text("Customer_Payment_Terms");
   std::string payment = customer.empty() ? "" : customer.front().Text("Customer_Payment_Type");
   Record()
@@ -252,7 +264,8 @@ bool CustomerOB::Create_OB_Invoice(Connection& conn, const Item& item, const std
 bool CustomerOB::Create_OB_Receipt(Connection& conn, const Item& item, const std::string& account,
                                    std::string& number) {
   SeriesNumbering series;
-  if (auto err = series.Draw(AdoConnectionObject, {CompanyPrefix, BranchPrefix, DocumentPrefix}, true))
+  if (auto err =
+          series.Draw(AdoConnectionObject, {CompanyPrefix, BranchPrefix, DocumentPrefix}, true))
     return Fail(*err);
   Record()
       .Set("Company_Prefix", CompanyPrefix)
@@ -273,7 +286,8 @@ bool CustomerOB::Create_OB_Receipt(Connection& conn, const Item& item, const std
       .Set("Receipt_FCAmount", item.fc_amount)
       .Set("Balance_Amount", item.amount)
       .Set("Balance_FCAmount", item.fc_amount)
-      .Set("Exchange_Rate", item.exchange_rate)  // the rate 1 is written first, the item's rate stays
+      .Set("Exchange_Rate",
+           item.exchange_rate)  // the rate 1 is written first, the item's rate stays
       .Set("Advance_Payment_Flag", true)
       .Set("Processed_Flag", 1)
       .Set("Receipt_Comments", item.comment.empty() ? Value() : Value(item.comment))
@@ -296,7 +310,8 @@ bool CustomerOB::PostReceivable(Connection&, const Item& item, const std::string
   ar->Set("DocumentNo", number);
   ar->Set("ARLDate", item.ref_date);
   ar->Set("AccountNo", account);
-  ar->Set("ARLDescription", "Customer Opening Balance Customer Code-" + convert::Mid(CustomerCode, 3));
+  ar->Set("ARLDescription",
+          "Customer Opening Balance Customer Code-" + convert::Mid(CustomerCode, 3));
   ar->Set("ARLComments", item.comment);
   ar->Set("ARLCreditAmount", invoice ? 0.0 : item.amount);
   ar->Set("FCARLCreditAmount", invoice ? 0.0 : item.fc_amount);

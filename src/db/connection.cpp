@@ -24,7 +24,9 @@ const Value& Row::Required(std::string_view column) const {
   return v;
 }
 
-bool Row::Has(std::string_view column) const { return rs_->ColumnIndex(column) >= 0; }
+bool Row::Has(std::string_view column) const {
+  return rs_->ColumnIndex(column) >= 0;
+}
 
 bool Row::Flag(std::string_view column) const {
   const Value& v = (*this)[column];
@@ -33,10 +35,14 @@ bool Row::Flag(std::string_view column) const {
 }
 
 Connection::Connection() = default;
-Connection::Connection(const std::string& connection_string) { Open(connection_string); }
+Connection::Connection(const std::string& connection_string) {
+  Open(connection_string);
+}
 Connection::~Connection() = default;
 
-std::int32_t Connection::State() const { return driver_ ? 1 : 0; }
+std::int32_t Connection::State() const {
+  return driver_ ? 1 : 0;
+}
 
 void Connection::Open(std::optional<std::string> connection_string) {
   if (connection_string && !connection_string->empty()) ConnectionString = *connection_string;
@@ -54,11 +60,21 @@ db::Driver& Connection::Require() const {
   return *driver_;
 }
 
-std::int64_t Connection::Run(std::string sql) { return Require().Execute(sql, {}); }
-void Connection::BeginTrans() { Require().Begin(); }
-void Connection::CommitTrans() { Require().Commit(); }
-void Connection::RollbackTrans() { Require().Rollback(); }
-bool Connection::InTransaction() const { return driver_ && driver_->InTransaction(); }
+std::int64_t Connection::Run(std::string sql) {
+  return Require().Execute(sql, {});
+}
+void Connection::BeginTrans() {
+  Require().Begin();
+}
+void Connection::CommitTrans() {
+  Require().Commit();
+}
+void Connection::RollbackTrans() {
+  Require().Rollback();
+}
+bool Connection::InTransaction() const {
+  return driver_ && driver_->InTransaction();
+}
 
 ResultSet Connection::Query(std::string_view sql, const std::vector<Value>& params) {
   return Require().Query(sql, params);
@@ -68,7 +84,9 @@ std::int64_t Connection::Execute(std::string_view sql, const std::vector<Value>&
   return Require().Execute(sql, params);
 }
 
-db::Engine Connection::Engine() const { return Require().engine(); }
+db::Engine Connection::Engine() const {
+  return Require().engine();
+}
 
 namespace {
 thread_local std::unordered_map<std::string, std::shared_ptr<Connection>> pool;
@@ -82,7 +100,9 @@ std::shared_ptr<Connection> Connection::Pooled(const std::string& connection_str
   return conn;
 }
 
-void Connection::ClearPool() { pool.clear(); }
+void Connection::ClearPool() {
+  pool.clear();
+}
 
 const DispatchTable& Connection::Dispatch() const {
   static const DispatchTable table = DispatchBuilder<Connection>("QLNSales.Connection")
@@ -115,7 +135,9 @@ std::unique_ptr<Driver> OpenDriver(const std::string& cs) {
               "': use sqlite:PATH, postgresql://... or key=value pairs");
 }
 
-std::string DateParameter(const Date& d) { return convert::FormatIsoDateTime(d); }
+std::string DateParameter(const Date& d) {
+  return convert::FormatIsoDateTime(d);
+}
 
 void RequireFinite(double v) {
   if (!std::isfinite(v)) throw Error("A number that is not finite cannot be stored");

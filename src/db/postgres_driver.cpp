@@ -72,7 +72,8 @@ class PostgresDriver final : public Driver {
       PQfinish(conn_);
       throw Error(msg);
     }
-    PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
+    PQsetNoticeProcessor(
+        conn_, [](void*, const char*) {}, nullptr);
     Execute("SET client_min_messages TO warning", {});
   }
 
@@ -118,10 +119,15 @@ class PostgresDriver final : public Driver {
     for (std::size_t i = 0; i < params.size(); ++i) {
       const Value& v = params[i];
       switch (v.kind()) {
-        case Value::Kind::Empty: continue;
-        case Value::Kind::Bool: texts[i] = v.ToBool() ? "1" : "0"; break;
+        case Value::Kind::Empty:
+          continue;
+        case Value::Kind::Bool:
+          texts[i] = v.ToBool() ? "1" : "0";
+          break;
         case Value::Kind::Int32:
-        case Value::Kind::Int64: texts[i] = std::to_string(v.ToInt64()); break;
+        case Value::Kind::Int64:
+          texts[i] = std::to_string(v.ToInt64());
+          break;
         case Value::Kind::Double: {
           double d = v.ToDouble();
           RequireFinite(d);
@@ -130,9 +136,14 @@ class PostgresDriver final : public Driver {
           texts[i] = buf;
           break;
         }
-        case Value::Kind::Text: texts[i] = std::get<std::string>(v.storage()); break;
-        case Value::Kind::Date: texts[i] = DateParameter(v.ToDate()); break;
-        case Value::Kind::Object: throw Error("An object cannot be stored in the database");
+        case Value::Kind::Text:
+          texts[i] = std::get<std::string>(v.storage());
+          break;
+        case Value::Kind::Date:
+          texts[i] = DateParameter(v.ToDate());
+          break;
+        case Value::Kind::Object:
+          throw Error("An object cannot be stored in the database");
       }
       values[i] = texts[i].c_str();
     }
@@ -173,19 +184,23 @@ class PostgresDriver final : public Driver {
     if (PQgetisnull(r, row, col)) return Value();
     std::string text(PQgetvalue(r, row, col), static_cast<std::size_t>(PQgetlength(r, row, col)));
     switch (PQftype(r, col)) {
-      case kBool: return Value(text == "t");
+      case kBool:
+        return Value(text == "t");
       case kInt2:
       case kInt4:
-      case kInt8: return Value(static_cast<std::int64_t>(std::stoll(text)));
+      case kInt8:
+        return Value(static_cast<std::int64_t>(std::stoll(text)));
       case kFloat4:
       case kFloat8:
-      case kNumeric: return Value(std::stod(text));
+      case kNumeric:
+        return Value(std::stod(text));
       case kDate:
       case kTimestamp:
       case kTimestampTz:
         if (auto d = convert::ParseDate(text.substr(0, 19))) return Value(*d);
         return Value(text);
-      default: return Value(std::move(text));
+      default:
+        return Value(std::move(text));
     }
   }
 

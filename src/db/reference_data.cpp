@@ -80,25 +80,31 @@ void AddSeries(Connection& c, const std::string& company, const std::string& bra
 }
 
 void AddOpeningStock(Connection& c, const std::string& company, const std::string& branch,
-                     const std::string& item_code, int location, double quantity, double unit_cost) {
-  c.Execute("UPDATE Item_Master SET Stock_In_Hand = Stock_In_Hand + ?, Stock_Amount = "
-            "Stock_Amount + ? WHERE Item_Code = ?",
-            {Value(quantity), Value(quantity * unit_cost), Value(item_code)});
-  auto item = c.Query("SELECT Item_Name, Unit_Name FROM Item_Master WHERE Item_Code = ?", {item_code});
-  auto loc = c.Query("SELECT Location_Name FROM Location_Master WHERE Branch_Prefix = ? AND "
-                     "Location_ID = ?",
-                     {Value(branch), Value(location)});
+                     const std::string& item_code, int location, double quantity,
+                     double unit_cost) {
+  c.Execute(
+      "UPDATE Item_Master SET Stock_In_Hand = Stock_In_Hand + ?, Stock_Amount = "
+      "Stock_Amount + ? WHERE Item_Code = ?",
+      {Value(quantity), Value(quantity * unit_cost), Value(item_code)});
+  auto item =
+      c.Query("SELECT Item_Name, Unit_Name FROM Item_Master WHERE Item_Code = ?", {item_code});
+  auto loc = c.Query(
+      "SELECT Location_Name FROM Location_Master WHERE Branch_Prefix = ? AND "
+      "Location_ID = ?",
+      {Value(branch), Value(location)});
   const std::string item_name = item.empty() ? "" : item.front().Text("Item_Name");
   const std::string unit = item.empty() ? "" : item.front().Text("Unit_Name");
   const std::string loc_name = loc.empty() ? "" : loc.front().Text("Location_Name");
-  c.Execute("INSERT INTO Location_Stock (Company_Prefix, Branch_Prefix, Item_Code, Location_ID, "
-            "Location_Name, Item_Name, Unit_Name, Quantity) VALUES (?, ?, ?, ?, ?, ?, ?, 0) ON "
-            "CONFLICT DO NOTHING",
-            {Value(company), Value(branch), Value(item_code), Value(location), Value(loc_name),
-             Value(item_name), Value(unit)});
-  c.Execute("UPDATE Location_Stock SET Quantity = Quantity + ? WHERE Branch_Prefix = ? AND "
-            "Item_Code = ? AND Location_ID = ?",
-            {Value(quantity), Value(branch), Value(item_code), Value(location)});
+  c.Execute(
+      "INSERT INTO Location_Stock (Company_Prefix, Branch_Prefix, Item_Code, Location_ID, "
+      "Location_Name, Item_Name, Unit_Name, Quantity) VALUES (?, ?, ?, ?, ?, ?, ?, 0) ON "
+      "CONFLICT DO NOTHING",
+      {Value(company), Value(branch), Value(item_code), Value(location), Value(loc_name),
+       Value(item_name), Value(unit)});
+  c.Execute(
+      "UPDATE Location_Stock SET Quantity = Quantity + ? WHERE Branch_Prefix = ? AND "
+      "Item_Code = ? AND Location_ID = ?",
+      {Value(quantity), Value(branch), Value(item_code), Value(location)});
   Record()
       .Set("Company_Prefix", company)
       .Set("Branch_Prefix", branch)
@@ -184,8 +190,7 @@ bool AddSampleCompany(Connection& c) {
       SetAccountPreferences(c, "01", branch);
       AddLocation(c, "01", branch, 1, "Location1");
       AddLocation(c, "01", branch, 2, "Showroom");
-      for (const auto& [prefix, name] :
-           std::initializer_list<std::pair<const char*, const char*>>{
+      for (const auto& [prefix, name] : std::initializer_list<std::pair<const char*, const char*>>{
                {"SOR", "Sales Order"},
                {"DEL", "Delivery"},
                {"DDL", "Direct Delivery"},
@@ -234,10 +239,12 @@ bool AddSampleCompany(Connection& c) {
     AddOpeningStock(c, "01", "01", "01P200", 2, 10, 12);
     AddOpeningStock(c, "01", "01", "01P300", 2, 8, 30);
     // The opening stock's value stands in the books as the inventory's opening balance.
-    c.Execute("UPDATE Chart_Of_Accounts SET Opening_Balance = (SELECT SUM(Stock_Amount) FROM "
-              "Item_Master) WHERE Account_No = '01011300'");
-    c.Execute("UPDATE Chart_Of_Accounts SET Opening_Balance = -(SELECT SUM(Stock_Amount) FROM "
-              "Item_Master) WHERE Account_No = '01013000'");
+    c.Execute(
+        "UPDATE Chart_Of_Accounts SET Opening_Balance = (SELECT SUM(Stock_Amount) FROM "
+        "Item_Master) WHERE Account_No = '01011300'");
+    c.Execute(
+        "UPDATE Chart_Of_Accounts SET Opening_Balance = -(SELECT SUM(Stock_Amount) FROM "
+        "Item_Master) WHERE Account_No = '01013000'");
     if (own) c.CommitTrans();
   } catch (...) {
     if (own && c.InTransaction()) c.RollbackTrans();

@@ -22,37 +22,50 @@ struct TableDef {
 const std::vector<TableDef>& Tables() {
   static const std::vector<TableDef> tables = {
       // Reference data.
-      {"Currency_Master", "Currency_Code:T Currency_Name:T Currency_Symbol:T Last_Update:D",
-       "Currency_Code", {}},
-      {"Exchange_Rate_Master", "Currency_Code:T Rate_Date:D Exchange_Rate:F Last_Update:D",
-       "Currency_Code,Rate_Date", {}},
-      {"Branch_Master", "Company_Prefix:T Branch_Prefix:T Branch_Name:T Last_Update:D",
-       "Company_Prefix,Branch_Prefix", {"Branch_Prefix"}},
+      {"Currency_Master",
+       "Currency_Code:T Currency_Name:T Currency_Symbol:T Last_Update:D",
+       "Currency_Code",
+       {}},
+      {"Exchange_Rate_Master",
+       "Currency_Code:T Rate_Date:D Exchange_Rate:F Last_Update:D",
+       "Currency_Code,Rate_Date",
+       {}},
+      {"Branch_Master",
+       "Company_Prefix:T Branch_Prefix:T Branch_Name:T Last_Update:D",
+       "Company_Prefix,Branch_Prefix",
+       {"Branch_Prefix"}},
       {"Document_Prefix",
        "Document_Prefix:T Company_Prefix:T Branch_Prefix:T Document_Name:T Document_Next_No:F "
        "Document_Temp_Next_No:F Manual_Flag:B Last_Update:D",
-       "Document_Prefix,Company_Prefix,Branch_Prefix", {}},
+       "Document_Prefix,Company_Prefix,Branch_Prefix",
+       {}},
       {"Chart_Of_Accounts",
        "Account_No:T Account_Name:T Company_Prefix:T Branch_Prefix:T Account_Type:T "
        "Opening_Balance:F Current_Balance:Q Last_Update:D",
-       "Account_No", {}},
+       "Account_No",
+       {}},
       {"Default_Sales_Preferences",
        "Company_Prefix:T Branch_Prefix:T Cash_Sales_Account_No:T Credit_Sales_Account_No:T "
        "COG_Account_No:T FOC_Account_No:T Sales_Disc_Account_No:T Sales_Return_Account_No:T "
        "Generate_Credit_Memo:B Cash_SO_Delivery_Flag:B Cash_SO_Cash_Memo_Flag:B "
        "Credit_SO_Delivery_Flag:B Credit_SO_Invoice_Flag:B Last_Update:D",
-       "Company_Prefix,Branch_Prefix", {"Branch_Prefix"}},
+       "Company_Prefix,Branch_Prefix",
+       {"Branch_Prefix"}},
       {"Default_Account_Preferences",
        "Company_Prefix:T Branch_Prefix:T AR_Account_No:T AdvRec_Account_No:T "
        "Cash_Memo_Account_No:T Inventory_Account_No:T Last_Update:D",
-       "Company_Prefix,Branch_Prefix", {"Branch_Prefix"}},
+       "Company_Prefix,Branch_Prefix",
+       {"Branch_Prefix"}},
       {"Item_Master",
        "Item_Code:T Item_Name:T Company_Prefix:T Item_Type:I Unit_Name:T Base_Qty:F TaxType:T "
        "Costing_Type:T Stock_In_Hand:Q Stock_Amount:Q COGS_Account_No:T FOC_Account_No:T "
        "Inventory_Account_No:T Last_Update:D",
-       "Item_Code", {}},
-      {"Location_Master", "Location_ID:I Location_Name:T Company_Prefix:T Branch_Prefix:T",
-       "Branch_Prefix,Location_ID", {}},
+       "Item_Code",
+       {}},
+      {"Location_Master",
+       "Location_ID:I Location_Name:T Company_Prefix:T Branch_Prefix:T",
+       "Branch_Prefix,Location_ID",
+       {}},
 
       // Customers.
       {"Customer_Master",
@@ -69,32 +82,38 @@ const std::vector<TableDef>& Tables() {
        "Customer_Owner_CPRNo:T Customer_CRNo:T Customer_CPRFlag:B Customer_Balance:F "
        "customer_OB_Amount:F customer_OB_Ledger_No:T customer_OB_Type:T "
        "customer_OB_Document_No:T Allow_Delete_Flag:B",
-       "Customer_Code", {"Company_Prefix"}},
+       "Customer_Code",
+       {"Company_Prefix"}},
       {"Customer_Master_Balance",
        "Customer_Code:T Company_Prefix:T Branch_Prefix:T Balance_Amount:Q Balance_FCAmount:Q "
        "Last_Update:D",
-       "Customer_Code,Branch_Prefix", {}},
+       "Customer_Code,Branch_Prefix",
+       {}},
       {"Customer_Address",
        "Customer_Code:T Address_Code:T Address_Desc:T Company_Prefix:T Customer_Address:T "
        "Customer_City:T Customer_State:T Customer_Postal:T Country_ID:I Customer_Country:T "
        "Customer_Phone:T Customer_Fax:T Customer_Email:T Customer_Contact_Name:T "
        "Customer_Contact_Phone:T Last_Update:D",
-       "Customer_Code,Address_Code", {"Address_Code"}},
+       "Customer_Code,Address_Code",
+       {"Address_Code"}},
       {"Customer_OB",
        "OBType:T SL_No:I Customer_Code:T Ref_No:T Ref_Date:T Foreign_Currency_Flag:B "
        "Currency_Code:T Currency_Symbol:T Exchange_Rate:F Balance_FCAmount:F Balance_Amount:F "
        "OB_Comments:T Company_Prefix:T Branch_Prefix:T OB_Inv_No:T Last_Update:D",
-       "Customer_Code,OBType,Branch_Prefix,SL_No", {}},
+       "Customer_Code,OBType,Branch_Prefix,SL_No",
+       {}},
 
       // Documents owned by other modules that this one reads or writes.
       {"AR_Adjustment_Master",
        "AR_Adjustment_No:T Customer_Code:T Customer_Name:T Company_Prefix:T Branch_Prefix:T "
        "Adjustment_Date:D Adjustment_Amount:F Last_Update:D",
-       "AR_Adjustment_No", {"Customer_Code"}},
+       "AR_Adjustment_No",
+       {"Customer_Code"}},
       {"AR_Adjustment_Detail",
        "AR_Adjustment_Dtl_ID:K AR_Adjustment_No:T Customer_Code:T Customer_Name:T "
        "Document_No:T Adjusted_Amount:F Last_Update:D",
-       "", {"AR_Adjustment_No", "Customer_Code"}},
+       "",
+       {"AR_Adjustment_No", "Customer_Code"}},
       {"Receipt_Master",
        "Receipt_No:T Company_Prefix:T Branch_Prefix:T Document_Prefix:T Receipt_To:T "
        "Receipt_Type:T Receipt_Status:T Exchange_Rate:F Receipt_Date:D Receipt_Identity:I "
@@ -102,19 +121,23 @@ const std::vector<TableDef>& Tables() {
        "Currency_Symbol:T Receipt_Amount:F Receipt_FCAmount:F Balance_Amount:F "
        "Balance_FCAmount:F Advance_Payment_Flag:B Processed_Flag:B Receipt_Comments:T "
        "Last_Update:D",
-       "Receipt_No", {"Receipt_To_Code"}},
+       "Receipt_No",
+       {"Receipt_To_Code"}},
       {"Sales_Quotation_Master",
        "Sales_Quot_No:T Company_Prefix:T Branch_Prefix:T Customer_Code:T Sales_Quot_Date:D "
        "process_Flag:B Allow_Cancel_Flag:A Last_Update:D",
-       "Sales_Quot_No", {}},
+       "Sales_Quot_No",
+       {}},
       {"Direct_Sales_Invoice_Detail",
        "Dir_Sales_Inv_No:T SL_No:I Item_Code:T Item_Name:T Unit_Qty:F Sales_Inv_Qty:F "
        "Return_Qty:Q Last_Update:D",
-       "Dir_Sales_Inv_No,SL_No", {"Item_Code"}},
+       "Dir_Sales_Inv_No,SL_No",
+       {"Item_Code"}},
       {"Purchase_Log",
        "Purchase_Log_ID:K Item_Code:T branch_prefix:T Purchase_Log_Date:D "
        "Total_Purchase_Qty:Q Sold_Qty:Q Purchase_Item_Amount:Q Last_Update:D",
-       "", {"Item_Code,branch_prefix"}},
+       "",
+       {"Item_Code,branch_prefix"}},
 
       // Sales orders.
       {"Sales_Order_Master",
@@ -127,7 +150,8 @@ const std::vector<TableDef>& Tables() {
        "Payment_Type:T Sales_Ord_Comments:T Cancel_Flag:B Allow_Cancel_Flag:A Location_ID:I "
        "Location_Name:T Delivery_Date:D Last_Update:S process_Flag:B Delivered_Flag:B "
        "Invoiced_Flag:B Paid_Flag:B Year_End_Flag:B",
-       "Sales_Ord_No", {"Customer_Code"}},
+       "Sales_Ord_No",
+       {"Customer_Code"}},
       {"Sales_Order_Detail",
        "SL_No:I Sales_Ord_No:T Item_Code:T Item_Name:T Unit_Code:F Unit_Name:T Period_Type:T "
        "FOC_Flag:F Unit_Qty:F Sales_Ord_Ordered_Qty:F Sales_Ord_FC_Unit_Price:F "
@@ -135,7 +159,8 @@ const std::vector<TableDef>& Tables() {
        "Sales_Ord_Unit_Price:F Sales_Ord_Disc_Amount:F Sales_Ord_Item_Amount:T Proj_No:T "
        "Sales_Quot_SL_No:F Sales_Ord_Overall_FC_Disc:F Sales_Ord_Overall_Disc:F Last_Update:S "
        "Sales_Ord_Delivered_Qty:Q Sales_Ord_Balance_Qty:Q",
-       "SL_No", {"Sales_Ord_No", "Item_Code"}},
+       "SL_No",
+       {"Sales_Ord_No", "Item_Code"}},
 
       // Deliveries.
       {"Delivery_Master",
@@ -148,7 +173,8 @@ const std::vector<TableDef>& Tables() {
        "Balance_Amount:F Balance_FCAmount:F Delivery_Comments:T Exchange_Rate:F Address_Code:T "
        "Delivery_Ref_No:T Last_Update:S Processed_Flag:B Invoiced_Flag:B Cancel_Flag:B "
        "Allow_Cancel_Flag:A",
-       "Delivery_No", {"Customer_Code", "Source_No"}},
+       "Delivery_No",
+       {"Customer_Code", "Source_No"}},
       {"Delivery_Detail",
        "SL_No:I Delivery_No:T Item_Code:T Item_Name:T Unit_Code:F Unit_Name:T Period_Type:T "
        "FOC_Flag:F Unit_Qty:F Delivery_Qty:F Proj_No:T Sales_Ord_Dtl_SL_No:F "
@@ -157,7 +183,8 @@ const std::vector<TableDef>& Tables() {
        "Sales_Ord_Balance_Qty:F Sales_Ord_Overall_Disc:F Sales_Ord_Overall_FC_Disc:F "
        "Location_Name:T Location_ID:F Last_Update:S Inventory_Value:Q Invoiced_Qty:Q "
        "Return_Qty:Q",
-       "SL_No", {"Delivery_No", "Item_Code"}},
+       "SL_No",
+       {"Delivery_No", "Item_Code"}},
       {"Direct_Delivery_Master",
        "Direct_Delivery_No:T Direct_Delivery_Identity:I Company_Prefix:T Branch_Prefix:T "
        "Document_Prefix:T Customer_Code:T Customer_Name:T Payment_Terms:T Payment_Type:T "
@@ -169,7 +196,8 @@ const std::vector<TableDef>& Tables() {
        "Employee_Name:T Paid_Flag:B Direct_Delivery_Comments:T Balance_Amount:F "
        "Balance_FCAmount:F Address_Code:T Last_Update:D Processed_Flag:B Invoiced_Flag:B "
        "Cancel_Flag:B Allow_Cancel_Flag:A",
-       "Direct_Delivery_No", {"Customer_Code"}},
+       "Direct_Delivery_No",
+       {"Customer_Code"}},
       {"Direct_Delivery_Detail",
        "SL_No:I Direct_Delivery_No:T Item_Code:T Item_Name:T Unit_Code:F Unit_Name:T "
        "Period_Type:T FOC_Flag:F Unit_Qty:F Direct_Delivery_Qty:F "
@@ -179,7 +207,8 @@ const std::vector<TableDef>& Tables() {
        "Direct_Delivery_Dtl_Unit_Price:F Direct_Delivery_OverAll_Fc_Disc_Amount:F "
        "Direct_Delivery_OverAll_Disc_Amount:F Proj_No:T Location_Name:T Location_ID:F "
        "Last_Update:D Inventory_Value:Q Invoiced_Qty:Q Return_Qty:Q",
-       "SL_No", {"Direct_Delivery_No", "Item_Code"}},
+       "SL_No",
+       {"Direct_Delivery_No", "Item_Code"}},
 
       // Cash memos.
       {"Cash_Memo_Master",
@@ -195,7 +224,8 @@ const std::vector<TableDef>& Tables() {
        "Cheque_Date:D Location_ID:I Location_Name:T Exchange_Rate:F process_Flag:B "
        "Delivered_Flag:B Status:T Cancel_Flag:B Allow_Cancel_Flag:A Last_Update:D TaxCode:T "
        "TaxDescription:T Cash_Memo_TaxRate:F Cash_Memo_TaxAmount:F",
-       "Cash_Memo_No", {"Customer_Code", "Reference_No"}},
+       "Cash_Memo_No",
+       {"Customer_Code", "Reference_No"}},
       {"Cash_Memo_Detail",
        "SL_No:I Cash_Memo_No:T Item_Code:T Item_Name:T TaxType:T Unit_Code:F Unit_Name:T "
        "Period_Type:T FOC_Flag:F Unit_Qty:F Cash_Memo_Qty:F Cash_Memo_Delivered_Qty:Q "
@@ -204,7 +234,8 @@ const std::vector<TableDef>& Tables() {
        "Cash_Memo_FC_Unit_Price:F Location_ID:F Location_Name:T Reference_SL_No:F "
        "Cash_Memo_OverAll_FC_Disc_Amount:F Cash_Memo_OverAll_Disc_Amount:F Proj_No:T "
        "Last_Update:D Inventory_Value:Q Return_Qty:Q",
-       "SL_No", {"Cash_Memo_No", "Item_Code"}},
+       "SL_No",
+       {"Cash_Memo_No", "Item_Code"}},
 
       // Sales invoices.
       {"Sales_Invoice_Master",
@@ -217,7 +248,8 @@ const std::vector<TableDef>& Tables() {
        "Sales_Inv_Total_Amount:F Sales_Inv_FC_Total_Amount:F Employee_ID:T Employee_Name:T "
        "Sales_Inv_Comments:T Balance_Amount:F Balance_FCAmount:F Invoice_Ref_no:T TaxCode:T "
        "TaxDescription:T Processed_Flag:B Cancel_Flag:B Allow_Cancel_Flag:A Last_Update:D",
-       "Sales_Inv_No", {"Customer_Code"}},
+       "Sales_Inv_No",
+       {"Customer_Code"}},
       {"Sales_Invoice_Detail",
        "Sales_Inv_No:T SL_No:I Delivery_Identity:T Delivery_Date:T Item_Code:T Item_Name:T "
        "TaxType:T Unit_Code:F Unit_Name:T Period_Type:T FOC_Flag:F Unit_Qty:F Sales_Inv_Qty:F "
@@ -227,7 +259,8 @@ const std::vector<TableDef>& Tables() {
        "Delivery_Dtl_SL_No:F Delivery_Flag:T Delivery_No:T Address_Code:T Delivery_Ref_No:T "
        "Delivery_Dtl_FC_Unit_Price:F Sales_Inv_Overall_Disc_Amount:F Proj_No:T Last_Update:D "
        "Return_Qty:Q parentsalesInv_allitemsreturned:B",
-       "Sales_Inv_No,SL_No", {"Delivery_No", "Item_Code"}},
+       "Sales_Inv_No,SL_No",
+       {"Delivery_No", "Item_Code"}},
 
       // Sales returns and credit memos.
       {"Sales_Return_Master",
@@ -239,39 +272,46 @@ const std::vector<TableDef>& Tables() {
        "Allow_Cancel_Flag:A Processed_Flag:B Ref_No:T Ref_Date:T Ref_Doc_Type:T "
        "Sales_Rtn_Comments:T Employee_ID:T Employee_Name:T Year_End_Flag:B Exchange_Rate:F "
        "TaxCode:T TaxDescription:T TaxRate:F TaxAmount:F Last_Update:D",
-       "Sales_Rtn_No", {"Customer_Code", "Ref_No"}},
+       "Sales_Rtn_No",
+       {"Customer_Code", "Ref_No"}},
       {"Sales_Return_Detail",
        "SL_No:I Sales_Rtn_No:T Item_Code:T Item_Name:T Unit_Code:F Unit_Name:T Period_Type:T "
        "Unit_Qty:F Sales_Rtn_Qty:F Sales_Rtn_FC_Unit_Price:F Invoice_OverAll_FCDisc:F "
        "Invoice_OverAll_Disc:F Sales_Rtn_FC_Disc_Amount:F Sales_Rtn_FC_Item_Amount:F "
        "Sales_Rtn_Unit_Price:F Sales_Rtn_Disc_Amount:F Sales_Rtn_Item_Amount:F Proj_No:T "
        "Location_Name:T Location_ID:I Inventory_Value:Q Ref_SL_No:F Last_Update:D",
-       "SL_No", {"Sales_Rtn_No"}},
+       "SL_No",
+       {"Sales_Rtn_No"}},
       {"Voucher_Master",
        "Voucher_No:T Voucher_Identity:T Company_Prefix:T Branch_Prefix:T Document_Prefix:T "
        "Voucher_Date:D Voucher_Comments:T Foreign_Currency_Flag:B Currency_Code:T "
        "Currency_Symbol:T process_Flag:B Voucher_Amount:F Voucher_FCAmount:F Balance_Amount:F "
        "Balance_FCAmount:F Voucher_For:T Exchange_Rate:F Type:T AccountNo:T AccountName:T "
        "amountcr:F amountfccr:F amountdr:F amountfcdr:F Last_Update:D",
-       "Voucher_No", {"AccountNo"}},
+       "Voucher_No",
+       {"AccountNo"}},
       {"Voucher_Detail",
        "Voucher_No:T SL_No:I Voucher_Type:T Account_No:T Account_Name:T "
        "Voucher_Description:T Debit_Amount:F FC_Debit_Amount:F Credit_Amount:F "
        "FC_Credit_Amount:F Proj_No:T Foreign_Currency_Flag:B Currency_Code:T "
        "Currency_Symbol:T Last_Update:D",
-       "Voucher_No,SL_No", {}},
+       "Voucher_No,SL_No",
+       {}},
 
       // Tax set-up.
       {"TaxAuthorities",
        "Code:T Company_Prefix:T Branch_Prefix:T Description:T TaxRate:F AccountNo:T "
        "AccountName:T",
-       "Code", {}},
+       "Code",
+       {}},
       {"TaxCodeMaster",
        "Tax_Code:T Company_Prefix:T Branch_Prefix:T Tax_Description:T Tax_Rate:F "
        "DefaultCode:B Tax_Type:T",
-       "Tax_Code", {"Company_Prefix,Branch_Prefix"}},
+       "Tax_Code",
+       {"Company_Prefix,Branch_Prefix"}},
       {"TaxCodeDetails",
-       "TaxCode:T TaxAuthorityCode:T TaxAuthorityName:T TaxAuthorityRate:F", "",
+       "TaxCode:T TaxAuthorityCode:T TaxAuthorityName:T TaxAuthorityRate:F",
+       "",
        {"TaxCode"}},
 
       // The books of the default sibling modules.
@@ -279,40 +319,47 @@ const std::vector<TableDef>& Tables() {
        "GL_ID:K Document_No:T Document_Prefix:T GL_Date:D Account_No:T GL_Description:T "
        "GL_Comments:T Debit_Amount:Q Credit_Amount:Q FC_Debit_Amount:Q FC_Credit_Amount:Q "
        "Foreign_Currency_Flag:B Currency_Code:T Currency_Symbol:T Last_Update:D",
-       "", {"Document_No", "Account_No"}},
+       "",
+       {"Document_No", "Account_No"}},
       {"Accounts_Receivable_Ledger",
        "ARL_ID:K Document_No:T Document_Prefix:T ARL_Date:D Customer_Code:T Account_No:T "
        "Branch_Prefix:T ARL_Description:T ARL_Comments:T Debit_Amount:Q Credit_Amount:Q "
        "FC_Debit_Amount:Q FC_Credit_Amount:Q Foreign_Currency_Flag:B Currency_Code:T "
        "Currency_Symbol:T Last_Update:D",
-       "", {"Document_No", "Customer_Code"}},
+       "",
+       {"Document_No", "Customer_Code"}},
       {"PDC_Master",
        "PDC_ID:K Company_Prefix:T Branch_Prefix:T Document_Prefix:T Transaction_Type:T "
        "Bank_Name:T Cheque_No:T PDC_Date:D PDC_Due_Date:D CreditCard_No:T CreditCard_Name:T "
        "CreditCard_Code:T Cheque_Amount:F Cheque_FCAmount:F Cleared:B CustomerID:T "
        "Customer_Name:T Source_No:T Source_Prefix:T Status:T Foreign_Currency_Flag:B "
        "Currency_Code:T PDC_Comments:T Last_Update:S",
-       "", {"CustomerID", "Source_No"}},
+       "",
+       {"CustomerID", "Source_No"}},
       {"Item_Branch_Stock",
-       "Item_Code:T Branch_Prefix:T Ordered_Qty:Q Last_Update:D", "Item_Code,Branch_Prefix",
+       "Item_Code:T Branch_Prefix:T Ordered_Qty:Q Last_Update:D",
+       "Item_Code,Branch_Prefix",
        {}},
       {"Location_Stock",
        "Company_Prefix:T Branch_Prefix:T Item_Code:T Location_ID:I Location_Name:T Item_Name:T "
        "Unit_Name:T Quantity:Q Last_Update:D",
-       "Branch_Prefix,Item_Code,Location_ID", {}},
+       "Branch_Prefix,Item_Code,Location_ID",
+       {}},
       {"Stock_Movement",
        "Movement_ID:K Company_Prefix:T Branch_Prefix:T Document_Prefix:T Document_No:T "
        "Document_Date:D Document_Type:T Item_Code:T Item_Name:T Unit_Code:F Unit_Name:T "
        "Period_Type:T FOC_Flag:F Unit_Qty:F Base_Qty:Q In_Qty:Q In_Amount:Q In_Price:Q "
        "Out_Qty:Q Out_Amount:Q Out_Price:Q Location_ID:I Location_Name:T Stock_Comments:T "
        "Last_Update:D",
-       "", {"Document_No", "Item_Code"}},
+       "",
+       {"Document_No", "Item_Code"}},
       {"Sales_Log",
        "Sales_Log_ID:K Sales_Document_No:T Company_Prefix:T Branch_Prefix:T Document_Prefix:T "
        "Ref_Document_Prefix:T Item_Code:T Item_Name:T Unit_Code:F Unit_Name:T FOC_Flag:F "
        "Unit_Qty:F Sales_Qty:F Sales_Item_Amount:F Sales_Unit_Price:F Inventory_Value:F "
        "Sales_Log_Date:D Sales_Document_Prefix:T Proj_No:T Last_Update:D",
-       "", {"Sales_Document_No", "Item_Code"}},
+       "",
+       {"Sales_Document_No", "Item_Code"}},
   };
   return tables;
 }
@@ -321,14 +368,22 @@ std::string TypeSql(char code, Engine engine) {
   bool pg = engine == Engine::Postgres;
   switch (code) {
     case 'T':
-    case 'S': return "TEXT";
-    case 'F': return pg ? "DOUBLE PRECISION" : "REAL";
-    case 'Q': return pg ? "DOUBLE PRECISION NOT NULL DEFAULT 0" : "REAL NOT NULL DEFAULT 0";
-    case 'I': return "INTEGER";
-    case 'D': return pg ? "TIMESTAMP" : "TEXT";
-    case 'B': return pg ? "SMALLINT NOT NULL DEFAULT 0" : "INTEGER NOT NULL DEFAULT 0";
-    case 'A': return pg ? "SMALLINT NOT NULL DEFAULT 1" : "INTEGER NOT NULL DEFAULT 1";
-    case 'K': return pg ? "BIGSERIAL PRIMARY KEY" : "INTEGER PRIMARY KEY";
+    case 'S':
+      return "TEXT";
+    case 'F':
+      return pg ? "DOUBLE PRECISION" : "REAL";
+    case 'Q':
+      return pg ? "DOUBLE PRECISION NOT NULL DEFAULT 0" : "REAL NOT NULL DEFAULT 0";
+    case 'I':
+      return "INTEGER";
+    case 'D':
+      return pg ? "TIMESTAMP" : "TEXT";
+    case 'B':
+      return pg ? "SMALLINT NOT NULL DEFAULT 0" : "INTEGER NOT NULL DEFAULT 0";
+    case 'A':
+      return pg ? "SMALLINT NOT NULL DEFAULT 1" : "INTEGER NOT NULL DEFAULT 1";
+    case 'K':
+      return pg ? "BIGSERIAL PRIMARY KEY" : "INTEGER PRIMARY KEY";
   }
   throw Error(std::string("Unknown column type code '") + code + "'");
 }
@@ -357,8 +412,8 @@ std::vector<std::string> Statements(Engine engine) {
     sql << ")";
     out.push_back(sql.str());
     for (const char* ix : t.indexes)
-      out.push_back("CREATE INDEX IF NOT EXISTS " + IndexName(t.name, ix) + " ON " + t.name +
-                    " (" + ix + ")");
+      out.push_back("CREATE INDEX IF NOT EXISTS " + IndexName(t.name, ix) + " ON " + t.name + " (" +
+                    ix + ")");
   }
   out.push_back("CREATE TABLE IF NOT EXISTS QLNSales_Schema (Version INTEGER NOT NULL)");
   return out;

@@ -66,7 +66,8 @@ class SqliteDriver final : public Driver {
       if (expected != static_cast<int>(params.size()))
         throw Error("The statement takes " + std::to_string(expected) + " values, " +
                     std::to_string(params.size()) + " were given");
-      for (std::size_t i = 0; i < params.size(); ++i) d.Bind(stmt, static_cast<int>(i + 1), params[i]);
+      for (std::size_t i = 0; i < params.size(); ++i)
+        d.Bind(stmt, static_cast<int>(i + 1), params[i]);
     }
     ~Statement() {
       sqlite3_reset(stmt);
@@ -98,10 +99,16 @@ class SqliteDriver final : public Driver {
   void Bind(sqlite3_stmt* stmt, int i, const Value& v) {
     int rc = SQLITE_OK;
     switch (v.kind()) {
-      case Value::Kind::Empty: rc = sqlite3_bind_null(stmt, i); break;
-      case Value::Kind::Bool: rc = sqlite3_bind_int(stmt, i, v.ToBool() ? 1 : 0); break;
+      case Value::Kind::Empty:
+        rc = sqlite3_bind_null(stmt, i);
+        break;
+      case Value::Kind::Bool:
+        rc = sqlite3_bind_int(stmt, i, v.ToBool() ? 1 : 0);
+        break;
       case Value::Kind::Int32:
-      case Value::Kind::Int64: rc = sqlite3_bind_int64(stmt, i, v.ToInt64()); break;
+      case Value::Kind::Int64:
+        rc = sqlite3_bind_int64(stmt, i, v.ToInt64());
+        break;
       case Value::Kind::Double: {
         double d = v.ToDouble();
         RequireFinite(d);
@@ -118,19 +125,24 @@ class SqliteDriver final : public Driver {
         rc = sqlite3_bind_text(stmt, i, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
         break;
       }
-      case Value::Kind::Object: throw Error("An object cannot be stored in the database");
+      case Value::Kind::Object:
+        throw Error("An object cannot be stored in the database");
     }
     if (rc != SQLITE_OK) throw Error(sqlite3_errmsg(db_));
   }
 
   static Value Column(sqlite3_stmt* stmt, int i) {
     switch (sqlite3_column_type(stmt, i)) {
-      case SQLITE_NULL: return Value();
-      case SQLITE_INTEGER: return Value(static_cast<std::int64_t>(sqlite3_column_int64(stmt, i)));
-      case SQLITE_FLOAT: return Value(sqlite3_column_double(stmt, i));
+      case SQLITE_NULL:
+        return Value();
+      case SQLITE_INTEGER:
+        return Value(static_cast<std::int64_t>(sqlite3_column_int64(stmt, i)));
+      case SQLITE_FLOAT:
+        return Value(sqlite3_column_double(stmt, i));
       default: {
         auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-        return Value(std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, i))));
+        return Value(
+            std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, i))));
       }
     }
   }

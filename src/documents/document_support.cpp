@@ -24,7 +24,8 @@ std::string JoinUnit(const std::string& unit, const std::string& period) {
 }
 
 std::optional<std::string> CurrencySymbolOf(Connection& conn, const std::string& code) {
-  auto rs = conn.Query("SELECT Currency_Symbol FROM Currency_Master WHERE Currency_Code = ?", {code});
+  auto rs =
+      conn.Query("SELECT Currency_Symbol FROM Currency_Master WHERE Currency_Code = ?", {code});
   if (rs.empty()) return std::nullopt;
   return convert::Trim(rs.front().Text("Currency_Symbol"));
 }
@@ -46,7 +47,9 @@ double NumberOf(const Value& v) {
   return v.kind() == Value::Kind::Text ? convert::Val(v.ToText()) : v.ToDouble();
 }
 
-std::string GridNumber(double value) { return convert::NumberToText(value); }
+std::string GridNumber(double value) {
+  return convert::NumberToText(value);
+}
 
 void EnsureRow(Grid& grid, std::int32_t row) {
   if (grid.Rows() <= row) grid.SetRows(row + 1);

@@ -17,21 +17,20 @@ ModuleError Call(const ObjectRef& module, const char* method, std::vector<Value>
 ModuleError PostLedgerLine(const LedgerHeader& h, const std::string& account,
                            const std::string& description, double debit, double credit,
                            double fc_debit, double fc_credit) {
-  auto gl = NewModule("QLNAccounts.GeneralLedger",
-                      {{"AdoConnectionObject", Value(h.conn)},
-                       {"DocumentNo", Value(h.document_no)},
-                       {"DocumentPrefix", Value(h.document_prefix)},
-                       {"GLDate", Value(h.date)},
-                       {"CurrencyCode", Value(h.currency_code)},
-                       {"CurrencySymbol", Value(h.currency_symbol)},
-                       {"GLDescription", Value(description)},
-                       {"AccountNo", Value(account)},
-                       {"GLCreditAmount", Value(credit)},
-                       {"GLDebitAmount", Value(debit)},
-                       {"ForeignCurrencyFlag", Value(h.foreign)},
-                       {"FCGLCreditAmount", Value(fc_credit)},
-                       {"FCGLDebitAmount", Value(fc_debit)},
-                       {"LastUpdate", h.last_update}});
+  auto gl = NewModule("QLNAccounts.GeneralLedger", {{"AdoConnectionObject", Value(h.conn)},
+                                                    {"DocumentNo", Value(h.document_no)},
+                                                    {"DocumentPrefix", Value(h.document_prefix)},
+                                                    {"GLDate", Value(h.date)},
+                                                    {"CurrencyCode", Value(h.currency_code)},
+                                                    {"CurrencySymbol", Value(h.currency_symbol)},
+                                                    {"GLDescription", Value(description)},
+                                                    {"AccountNo", Value(account)},
+                                                    {"GLCreditAmount", Value(credit)},
+                                                    {"GLDebitAmount", Value(debit)},
+                                                    {"ForeignCurrencyFlag", Value(h.foreign)},
+                                                    {"FCGLCreditAmount", Value(fc_credit)},
+                                                    {"FCGLDebitAmount", Value(fc_debit)},
+                                                    {"LastUpdate", h.last_update}});
   if (auto err = Call(gl, "GLInsert")) return err;
   return Call(gl, "COAPosting", {Value(account), Value(debit - credit)});
 }
@@ -85,19 +84,18 @@ ModuleError PostMovementOut(const ConnectionRef& conn, const Movement& m) {
 ModuleError LocationOut(const ConnectionRef& conn, const std::string& company,
                         const std::string& branch, const std::string& item,
                         const std::string& item_name, std::int32_t location,
-                        const std::string& location_name, double quantity,
-                        const std::string& unit, const Value& last_update) {
-  auto stock = NewModule("QLNInventory.LocationStock",
-                         {{"AdoConnectionObject", Value(conn)},
-                          {"BranchPrefix", Value(branch)},
-                          {"CompanyPrefix", Value(company)},
-                          {"ItemCode", Value(item)},
-                          {"ItemName", Value(item_name)},
-                          {"LocationCode", Value(location)},
-                          {"LocationName", Value(location_name)},
-                          {"LocationQty", Value(quantity)},
-                          {"LastUpdate", last_update},
-                          {"UnitName", Value(unit)}});
+                        const std::string& location_name, double quantity, const std::string& unit,
+                        const Value& last_update) {
+  auto stock = NewModule("QLNInventory.LocationStock", {{"AdoConnectionObject", Value(conn)},
+                                                        {"BranchPrefix", Value(branch)},
+                                                        {"CompanyPrefix", Value(company)},
+                                                        {"ItemCode", Value(item)},
+                                                        {"ItemName", Value(item_name)},
+                                                        {"LocationCode", Value(location)},
+                                                        {"LocationName", Value(location_name)},
+                                                        {"LocationQty", Value(quantity)},
+                                                        {"LastUpdate", last_update},
+                                                        {"UnitName", Value(unit)}});
   return Call(stock, "UpdateLocationStock", {Value(std::int32_t{1})});
 }
 

@@ -64,10 +64,12 @@ ModuleError PostMovementOut(const ConnectionRef& conn, const Movement& m);
 ModuleError LocationOut(const ConnectionRef& conn, const std::string& company,
                         const std::string& branch, const std::string& item,
                         const std::string& item_name, std::int32_t location,
-                        const std::string& location_name, double quantity,
-                        const std::string& unit, const Value& last_update);
+                        const std::string& location_name, double quantity, const std::string& unit,
+                        const Value& last_update);
 
 // Whether an item type is kept in stock (0 and 3; 3 posts no cost).
-inline bool IsStockType(std::int32_t type) { return type == 0 || type == 3; }
+inline bool IsStockType(std::int32_t type) {
+  return type == 0 || type == 3;
+}
 
 }  // namespace qlnsales::documents

@@ -5,7 +5,9 @@
 namespace qlnsales {
 namespace connection_rule {
 
-bool IsOpen(const ConnectionRef& object) { return object && object->State() == 1; }
+bool IsOpen(const ConnectionRef& object) {
+  return object && object->State() == 1;
+}
 
 ConnectionRef StringOnly(const std::string& connection_string) {
   return Connection::Pooled(connection_string);
@@ -32,12 +34,13 @@ ConnectionRef ObjectFirst(const std::string& connection_string, const Connection
 
 namespace detail {
 thread_local std::int32_t debug_id_counter = 0;
-void SetDebugIdCounter(std::int32_t value) { debug_id_counter = value; }
+void SetDebugIdCounter(std::int32_t value) {
+  debug_id_counter = value;
+}
 }  // namespace detail
 
 std::int32_t GetNextClassDebugID() {
-  if (detail::debug_id_counter == std::numeric_limits<std::int32_t>::max())
-    throw Error("Overflow");
+  if (detail::debug_id_counter == std::numeric_limits<std::int32_t>::max()) throw Error("Overflow");
   return ++detail::debug_id_counter;
 }
 

@@ -46,8 +46,8 @@ void MemoryGrid::SetTextMatrix(std::int32_t row, std::int32_t col, std::string t
   cells_[static_cast<std::size_t>(row * cols_ + col)] = std::move(text);
 }
 
-void MemoryGrid::Cell(std::int32_t setting, std::int32_t row1, std::int32_t col1,
-                      std::int32_t row2, std::int32_t col2, Value value) {
+void MemoryGrid::Cell(std::int32_t setting, std::int32_t row1, std::int32_t col1, std::int32_t row2,
+                      std::int32_t col2, Value value) {
   Check(row1, col1);
   Check(row2, col2);
   for (auto r = std::min(row1, row2); r <= std::max(row1, row2); ++r)
@@ -61,16 +61,15 @@ Value MemoryGrid::CellProperty(std::int32_t setting, std::int32_t row, std::int3
 }
 
 const DispatchTable& MemoryGrid::Dispatch() const {
-  static const DispatchTable table =
-      DispatchBuilder<MemoryGrid>("QLNSales.MemoryGrid")
-          .Accessor("Rows", &MemoryGrid::Rows, &MemoryGrid::SetRows)
-          .Accessor("Cols", &MemoryGrid::Cols, &MemoryGrid::SetCols)
-          .Method("TextMatrix", &MemoryGrid::TextMatrix)
-          .Method("SetTextMatrix", &MemoryGrid::SetTextMatrix)
-          .Method("ValueMatrix", &MemoryGrid::CellValue)
-          .Method("Cell", &MemoryGrid::Cell)
-          .Method("CellProperty", &MemoryGrid::CellProperty)
-          .Build();
+  static const DispatchTable table = DispatchBuilder<MemoryGrid>("QLNSales.MemoryGrid")
+                                         .Accessor("Rows", &MemoryGrid::Rows, &MemoryGrid::SetRows)
+                                         .Accessor("Cols", &MemoryGrid::Cols, &MemoryGrid::SetCols)
+                                         .Method("TextMatrix", &MemoryGrid::TextMatrix)
+                                         .Method("SetTextMatrix", &MemoryGrid::SetTextMatrix)
+                                         .Method("ValueMatrix", &MemoryGrid::CellValue)
+                                         .Method("Cell", &MemoryGrid::Cell)
+                                         .Method("CellProperty", &MemoryGrid::CellProperty)
+                                         .Build();
   return table;
 }
 

@@ -65,16 +65,17 @@ bool ExistDocumentShowingErrors(Connection& conn, const FieldLookup& q) {
   }
 }
 
-std::int64_t ExecuteChangeCode(Connection& conn, const std::string& table, const std::string& column,
-                               const std::string& new_value, const std::string& old_value) {
+std::int64_t ExecuteChangeCode(Connection& conn, const std::string& table,
+                               const std::string& column, const std::string& new_value,
+                               const std::string& old_value) {
   CheckSqlName(table);
   CheckSqlName(column);
   Date today = Date::Today();
   Value stamp = db::KeepsDateText(table, "Last_Update") ? Value(convert::FormatDayMonthName(today))
-                                                         : Value(today);
-  return conn.Execute("UPDATE " + table + " SET " + column + " = ?, Last_Update = ? WHERE " +
-                          column + " = ?",
-                      {Value(new_value), stamp, Value(old_value)});
+                                                        : Value(today);
+  return conn.Execute(
+      "UPDATE " + table + " SET " + column + " = ?, Last_Update = ? WHERE " + column + " = ?",
+      {Value(new_value), stamp, Value(old_value)});
 }
 
 }  // namespace qlnsales

@@ -34,13 +34,16 @@ bool ExistDocumentShowingErrors(Connection& conn, const FieldLookup& q);
 
 // Exactly "MSACCESS" (case-sensitive) selects the desktop-database forms; anything else, the
 // empty text included, the server forms.
-inline bool IsDesktopDialect(const std::string& database) { return database == "MSACCESS"; }
+inline bool IsDesktopDialect(const std::string& database) {
+  return database == "MSACCESS";
+}
 
 // Sets column `column` of table `table` to `new_value` wherever it holds `old_value`, stamping
 // Last_Update with today's date. The date is bound, never spelled into the statement, so the
 // desktop and server forms are one statement; a table that keeps Last_Update as "dd/MMM/yyyy"
 // text gets that text. Returns the rows changed.
-std::int64_t ExecuteChangeCode(Connection& conn, const std::string& table, const std::string& column,
-                               const std::string& new_value, const std::string& old_value);
+std::int64_t ExecuteChangeCode(Connection& conn, const std::string& table,
+                               const std::string& column, const std::string& new_value,
+                               const std::string& old_value);
 
 }  // namespace qlnsales

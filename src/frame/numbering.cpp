@@ -21,8 +21,7 @@ CounterError DrawFrom(const ObjectRef& counter, ConnectionRef& connection, bool 
                       std::int32_t& identity) {
   std::vector<Value> args{Value(connection)};
   if (temporary) args.emplace_back(true);
-  if (!counter->Invoke("Get_Last_Counter", args).ToBool())
-    return counter->Get("ErrDesc").ToText();
+  if (!counter->Invoke("Get_Last_Counter", args).ToBool()) return counter->Get("ErrDesc").ToText();
   connection = std::dynamic_pointer_cast<Connection>(args[0].ToObject());
   identity = counter->Get("NextDocumentNo").ToInt32();
   return std::nullopt;
@@ -52,7 +51,9 @@ CounterError TemporaryNumbering::Draw(ConnectionRef& connection, const Series& s
   return std::nullopt;
 }
 
-CounterError TemporaryNumbering::Confirm() { return Increase(counter_, true); }
+CounterError TemporaryNumbering::Confirm() {
+  return Increase(counter_, true);
+}
 
 CounterError SeriesNumbering::Draw(ConnectionRef& connection, const Series& series,
                                    bool skip_checking) {
@@ -63,7 +64,9 @@ CounterError SeriesNumbering::Draw(ConnectionRef& connection, const Series& seri
   return std::nullopt;
 }
 
-CounterError SeriesNumbering::Confirm() { return Increase(counter_, false); }
+CounterError SeriesNumbering::Confirm() {
+  return Increase(counter_, false);
+}
 
 std::optional<std::string> FinalNumbering::Open(Connection& conn, const std::string& document_no) {
   temporary_ = convert::Trim(document_no);
@@ -96,16 +99,20 @@ CounterError FinalNumbering::Choose(ConnectionRef& connection, const Series& ser
 
 void FinalNumbering::Renumber(Connection& conn, Record extra, const Value& last_update,
                               Connection& counter_conn) {
-  extra.Set(t_.number_column, number_).Set(t_.identity_column, identity_).Set("Last_Update", last_update);
+  extra.Set(t_.number_column, number_)
+      .Set(t_.identity_column, identity_)
+      .Set("Last_Update", last_update);
   extra.Update(conn, t_.master_table, Record().Set(t_.number_column, temporary_));
   if (mode_.manual) RaiseSeriesPast(counter_conn, series_, manual_identity_);
 }
 
-std::optional<std::string> FinalNumbering::RenumberLines(Connection& conn, const Value& last_update) {
-  auto changed = Record()
-                     .Set(t_.detail_number_column, number_)
-                     .Set("Last_Update", last_update)
-                     .Update(conn, t_.detail_table, Record().Set(t_.detail_number_column, temporary_));
+std::optional<std::string> FinalNumbering::RenumberLines(Connection& conn,
+                                                         const Value& last_update) {
+  auto changed =
+      Record()
+          .Set(t_.detail_number_column, number_)
+          .Set("Last_Update", last_update)
+          .Update(conn, t_.detail_table, Record().Set(t_.detail_number_column, temporary_));
   if (changed == 0) return t_.invalid_temporary_message;
   return std::nullopt;
 }
@@ -117,12 +124,15 @@ CounterError FinalNumbering::Settle() {
 
 std::int32_t WholeIdentity(double manual_identity) {
   double n = convert::RoundHalfEven(manual_identity);
-  if (!(n >= std::numeric_limits<std::int32_t>::min() && n <= std::numeric_limits<std::int32_t>::max()))
+  if (!(n >= std::numeric_limits<std::int32_t>::min() &&
+        n <= std::numeric_limits<std::int32_t>::max()))
     throw Error("Overflow");
   return static_cast<std::int32_t>(n);
 }
 
-bool IsFinalNumber(const std::string& number) { return convert::Mid(number, 8, 3) != "TMP"; }
+bool IsFinalNumber(const std::string& number) {
+  return convert::Mid(number, 8, 3) != "TMP";
+}
 
 void RaiseSeriesPast(Connection& conn, const Series& s, std::int32_t identity) {
   conn.Execute(

@@ -42,6 +42,8 @@ Shell& CurrentShell() {
   return *current;
 }
 
-void SetShell(std::shared_ptr<Shell> shell) { current = std::move(shell); }
+void SetShell(std::shared_ptr<Shell> shell) {
+  current = std::move(shell);
+}
 
 }  // namespace qlnsales

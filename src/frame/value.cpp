@@ -28,7 +28,9 @@ Date SerialToDate(double serial) {
   return Date{std::chrono::sys_seconds{kZeroDay} + std::chrono::seconds{secs}};
 }
 
-[[noreturn]] void Mismatch() { throw Error("Type mismatch"); }
+[[noreturn]] void Mismatch() {
+  throw Error("Type mismatch");
+}
 
 }  // namespace
 
@@ -51,10 +53,18 @@ Date Date::Today() {
   return Date{std::chrono::sys_seconds{std::chrono::floor<days>(now.time)}};
 }
 
-int Date::Year() const { return static_cast<int>(Ymd(*this).year()); }
-unsigned Date::Month() const { return static_cast<unsigned>(Ymd(*this).month()); }
-unsigned Date::Day() const { return static_cast<unsigned>(Ymd(*this).day()); }
-bool Date::HasTime() const { return time != std::chrono::floor<days>(time); }
+int Date::Year() const {
+  return static_cast<int>(Ymd(*this).year());
+}
+unsigned Date::Month() const {
+  return static_cast<unsigned>(Ymd(*this).month());
+}
+unsigned Date::Day() const {
+  return static_cast<unsigned>(Ymd(*this).day());
+}
+bool Date::HasTime() const {
+  return time != std::chrono::floor<days>(time);
+}
 
 bool Value::IsNumber() const {
   auto k = kind();
@@ -63,28 +73,44 @@ bool Value::IsNumber() const {
 
 std::string Value::ToText() const {
   switch (kind()) {
-    case Kind::Empty: return {};
-    case Kind::Bool: return std::get<bool>(v_) ? "True" : "False";
-    case Kind::Int32: return std::to_string(std::get<std::int32_t>(v_));
-    case Kind::Int64: return std::to_string(std::get<std::int64_t>(v_));
-    case Kind::Double: return convert::NumberToText(std::get<double>(v_));
-    case Kind::Text: return std::get<std::string>(v_);
-    case Kind::Date: return convert::FormatIso(std::get<Date>(v_));
-    case Kind::Object: break;
+    case Kind::Empty:
+      return {};
+    case Kind::Bool:
+      return std::get<bool>(v_) ? "True" : "False";
+    case Kind::Int32:
+      return std::to_string(std::get<std::int32_t>(v_));
+    case Kind::Int64:
+      return std::to_string(std::get<std::int64_t>(v_));
+    case Kind::Double:
+      return convert::NumberToText(std::get<double>(v_));
+    case Kind::Text:
+      return std::get<std::string>(v_);
+    case Kind::Date:
+      return convert::FormatIso(std::get<Date>(v_));
+    case Kind::Object:
+      break;
   }
   Mismatch();
 }
 
 double Value::ToDouble() const {
   switch (kind()) {
-    case Kind::Empty: return 0;
-    case Kind::Bool: return std::get<bool>(v_) ? -1 : 0;
-    case Kind::Int32: return std::get<std::int32_t>(v_);
-    case Kind::Int64: return static_cast<double>(std::get<std::int64_t>(v_));
-    case Kind::Double: return std::get<double>(v_);
-    case Kind::Text: return convert::TextToDouble(std::get<std::string>(v_));
-    case Kind::Date: return DateToSerial(std::get<Date>(v_));
-    case Kind::Object: break;
+    case Kind::Empty:
+      return 0;
+    case Kind::Bool:
+      return std::get<bool>(v_) ? -1 : 0;
+    case Kind::Int32:
+      return std::get<std::int32_t>(v_);
+    case Kind::Int64:
+      return static_cast<double>(std::get<std::int64_t>(v_));
+    case Kind::Double:
+      return std::get<double>(v_);
+    case Kind::Text:
+      return convert::TextToDouble(std::get<std::string>(v_));
+    case Kind::Date:
+      return DateToSerial(std::get<Date>(v_));
+    case Kind::Object:
+      break;
   }
   Mismatch();
 }
@@ -105,11 +131,14 @@ std::int32_t Value::ToInt32() const {
 
 bool Value::ToBool() const {
   switch (kind()) {
-    case Kind::Empty: return false;
-    case Kind::Bool: return std::get<bool>(v_);
+    case Kind::Empty:
+      return false;
+    case Kind::Bool:
+      return std::get<bool>(v_);
     case Kind::Int32:
     case Kind::Int64:
-    case Kind::Double: return ToDouble() != 0;
+    case Kind::Double:
+      return ToDouble() != 0;
     case Kind::Text: {
       const auto& s = std::get<std::string>(v_);
       auto t = convert::Trim(s);
@@ -119,24 +148,29 @@ bool Value::ToBool() const {
       break;
     }
     case Kind::Date:
-    case Kind::Object: break;
+    case Kind::Object:
+      break;
   }
   Mismatch();
 }
 
 Date Value::ToDate() const {
   switch (kind()) {
-    case Kind::Empty: return Date{};
-    case Kind::Date: return std::get<Date>(v_);
+    case Kind::Empty:
+      return Date{};
+    case Kind::Date:
+      return std::get<Date>(v_);
     case Kind::Text: {
       if (auto d = convert::ParseDate(std::get<std::string>(v_))) return *d;
       break;
     }
     case Kind::Int32:
     case Kind::Int64:
-    case Kind::Double: return SerialToDate(ToDouble());
+    case Kind::Double:
+      return SerialToDate(ToDouble());
     case Kind::Bool:
-    case Kind::Object: break;
+    case Kind::Object:
+      break;
   }
   Mismatch();
 }

@@ -59,7 +59,8 @@ Value Object::Get(std::string_view property) {
 void Object::Set(std::string_view property, const Value& value) {
   const auto& table = Dispatch();
   const auto* p = table.FindProperty(property);
-  if (!p) throw Error(std::string(ClassName()) + " has no property '" + std::string(property) + "'");
+  if (!p)
+    throw Error(std::string(ClassName()) + " has no property '" + std::string(property) + "'");
   if (!p->set)
     throw Error("Property '" + p->name + "' of " + std::string(ClassName()) + " is read-only");
   p->set(*this, value);

@@ -13,7 +13,9 @@ bool Differs(double a, double b) {
   return std::fabs(a - b) > 1e-6 * std::max({1.0, std::fabs(a), std::fabs(b)});
 }
 
-std::string N(double v) { return convert::NumberToText(convert::RoundHalfEven(v, 6)); }
+std::string N(double v) {
+  return convert::NumberToText(convert::RoundHalfEven(v, 6));
+}
 
 }  // namespace
 
@@ -26,8 +28,9 @@ std::vector<std::string> CheckBooks(Connection& conn) {
   for (std::size_t i = 0; i < docs.size(); ++i) {
     Row r = docs[i];
     if (Differs(r.Double("Debits"), r.Double("Credits")))
-      out.push_back("Ledger lines of document " + r.Text("Document_No") + " do not balance: debits " +
-                    N(r.Double("Debits")) + ", credits " + N(r.Double("Credits")));
+      out.push_back("Ledger lines of document " + r.Text("Document_No") +
+                    " do not balance: debits " + N(r.Double("Debits")) + ", credits " +
+                    N(r.Double("Credits")));
   }
 
   auto accounts = conn.Query(
@@ -46,9 +49,8 @@ std::vector<std::string> CheckBooks(Connection& conn) {
       "Chart_Of_Accounts A ON A.Account_No = G.Account_No WHERE A.Account_No IS NULL ORDER BY "
       "G.Account_No, G.Document_No");
   for (std::size_t i = 0; i < strays.size(); ++i)
-    out.push_back("Ledger line of document " + strays[i].Text("Document_No") +
-                  " names account " + strays[i].Text("Account_No") +
-                  ", which is not in the chart of accounts");
+    out.push_back("Ledger line of document " + strays[i].Text("Document_No") + " names account " +
+                  strays[i].Text("Account_No") + ", which is not in the chart of accounts");
 
   auto items = conn.Query(
       "SELECT I.Item_Code, I.Stock_In_Hand, COALESCE(SUM(M.Base_Qty), 0) AS Moved FROM "

@@ -36,9 +36,11 @@ TEST_F(AddressTest, SavedAddressesLoadBackOneByOne) {
   EXPECT_EQ(Count("Customer_Address"), 2);
   EXPECT_EQ(Scalar("SELECT Address_Desc FROM Customer_Address WHERE Address_Code = '010'").ToText(),
             "Main warehouse");
-  EXPECT_TRUE(Scalar("SELECT Customer_Fax FROM Customer_Address WHERE Address_Code = '011'").IsEmpty());
-  EXPECT_EQ(Scalar("SELECT Customer_Country FROM Customer_Address WHERE Address_Code = '011'").ToText(),
-            "Bahrain");
+  EXPECT_TRUE(
+      Scalar("SELECT Customer_Fax FROM Customer_Address WHERE Address_Code = '011'").IsEmpty());
+  EXPECT_EQ(
+      Scalar("SELECT Customer_Country FROM Customer_Address WHERE Address_Code = '011'").ToText(),
+      "Bahrain");
 
   Customer c;
   c.ConnectionString = cs;
@@ -52,7 +54,7 @@ TEST_F(AddressTest, SavedAddressesLoadBackOneByOne) {
   EXPECT_EQ(c.Address->CountryID, 48);
   EXPECT_EQ(c.Address->CustomerFax, "left over");  // a null column keeps the earlier value
   EXPECT_EQ(c.Address->CountryName, "kept");       // the country name is not loaded
-  ASSERT_TRUE(c.Get_Address("999"));                // not there: true, Address unchanged
+  ASSERT_TRUE(c.Get_Address("999"));               // not there: true, Address unchanged
   EXPECT_EQ(c.Address->AddressCode, "011");
   ASSERT_TRUE(c.Get_Address("010"));
   EXPECT_EQ(c.Address->AddressCode, "010");
@@ -102,7 +104,8 @@ TEST_F(AddressTest, GetAddressesAppendsTheWholeTableInCodeOrder) {
 }
 
 TEST_F(AddressTest, TheCollectionByPositionKeyAndName) {
-  auto list = std::dynamic_pointer_cast<CustomerAddresses>(CreateObject("QLNSales.CustomerAddresses"));
+  auto list =
+      std::dynamic_pointer_cast<CustomerAddresses>(CreateObject("QLNSales.CustomerAddresses"));
   auto add = [&](const char* key, std::int32_t code) {
     std::vector<Value> args(17, Value(""));
     args[2] = Value(code);
@@ -113,7 +116,8 @@ TEST_F(AddressTest, TheCollectionByPositionKeyAndName) {
   auto first = add("home", 7);
   add("", 8);
   EXPECT_EQ(list->Get("Count").ToInt32(), 2);
-  auto by_key = std::dynamic_pointer_cast<CustomerAddress>(list->Invoke("Item", {Value("home")}).ToObject());
+  auto by_key =
+      std::dynamic_pointer_cast<CustomerAddress>(list->Invoke("Item", {Value("home")}).ToObject());
   EXPECT_EQ(by_key->AddressCode, "7");
   EXPECT_EQ(first.ToObject(), by_key);
   EXPECT_EQ(list->Item(Value(2))->AddressCode, "8");

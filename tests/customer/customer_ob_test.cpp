@@ -46,7 +46,8 @@ class CustomerOBTest : public DbTest {
     grid->SetTextMatrix(row, 6, comment);
   }
   double OpeningBalance(const std::string& account) {
-    return Scalar("SELECT Opening_Balance FROM Chart_Of_Accounts WHERE Account_No = ?", {account}).ToDouble();
+    return Scalar("SELECT Opening_Balance FROM Chart_Of_Accounts WHERE Account_No = ?", {account})
+        .ToDouble();
   }
   std::shared_ptr<MemoryGrid> grid;
 };
@@ -94,8 +95,12 @@ TEST_F(CustomerOBTest, ChecksAndWhatASaveStores) {
   EXPECT_EQ(Count("Customer_OB"), 2);
 
   // An empty grid deletes the stored items of that type and branch only.
-  Record().Set("OBType", "Debit").Set("SL_No", 1).Set("Customer_Code", "01C001")
-      .Set("Branch_Prefix", "01").Insert(*conn, "Customer_OB");
+  Record()
+      .Set("OBType", "Debit")
+      .Set("SL_No", 1)
+      .Set("Customer_Code", "01C001")
+      .Set("Branch_Prefix", "01")
+      .Insert(*conn, "Customer_OB");
   auto empty = std::make_shared<MemoryGrid>(3, 9);
   ob.GridName = empty;
   EXPECT_TRUE(ob.Create_OB("Debit"));
@@ -157,13 +162,18 @@ TEST_F(CustomerOBTest, TypesAdvanceReceiptsAndSynchronisation) {
   Line(1, "RCT-1", "01/Mar/2026", "80");
   Line(2, "RCT-2", "2026-03-02", "40");
   ASSERT_TRUE(ob.Create_OB("Credit"));
-  conn->Execute("UPDATE Default_Account_Preferences SET AdvRec_Account_No = NULL WHERE Branch_Prefix = '02'");
+  conn->Execute(
+      "UPDATE Default_Account_Preferences SET AdvRec_Account_No = NULL WHERE Branch_Prefix = '02'");
   EXPECT_FALSE(ob.Process_OB("Credit"));
-  EXPECT_EQ(ob.ErrDesc(), "Set Default Preferences for Advance Receipt Account in Account Preferences.");
+  EXPECT_EQ(ob.ErrDesc(),
+            "Set Default Preferences for Advance Receipt Account in Account Preferences.");
   EXPECT_EQ(Count("Receipt_Master"), 0);  // checked before the first document
 
-  conn->Execute("UPDATE Default_Account_Preferences SET AdvRec_Account_No = '01012200' WHERE Branch_Prefix = '02'");
-  conn->Execute("UPDATE Chart_Of_Accounts SET Opening_Balance = NULL WHERE Account_No = '01022200'");
+  conn->Execute(
+      "UPDATE Default_Account_Preferences SET AdvRec_Account_No = '01012200' WHERE Branch_Prefix = "
+      "'02'");
+  conn->Execute(
+      "UPDATE Chart_Of_Accounts SET Opening_Balance = NULL WHERE Account_No = '01022200'");
   ASSERT_TRUE(ob.Process_OB("Credit")) << ob.ErrDesc();
   auto rct = conn->Query("SELECT * FROM Receipt_Master ORDER BY Receipt_No");
   ASSERT_EQ(rct.size(), 2u);
@@ -173,7 +183,9 @@ TEST_F(CustomerOBTest, TypesAdvanceReceiptsAndSynchronisation) {
   EXPECT_TRUE(rct[0].Flag("Advance_Payment_Flag"));
   EXPECT_EQ(rct[1].DateValue("Receipt_Date"), Date::FromYmd(2026, 3, 2));
   EXPECT_EQ(Scalar("SELECT SUM(Credit_Amount) FROM Accounts_Receivable_Ledger WHERE Account_No = "
-                   "'01022200'").ToDouble(), 120);
+                   "'01022200'")
+                .ToDouble(),
+            120);
   EXPECT_EQ(OpeningBalance("01022200"), -120);  // a null balance counts as 0
   EXPECT_TRUE(services::CheckBooks(*conn).empty());
 
@@ -199,7 +211,9 @@ TEST_F(CustomerOBTest, BadDatesAndMissingAccountsStopBeforeAnythingIsGenerated) 
   Line(2, "INV-2", "31/13/2026", "10");
   ASSERT_TRUE(ob.Create_OB("Debit"));
   EXPECT_FALSE(ob.Process_OB("Debit"));
-  EXPECT_EQ(ob.ErrDesc(), "Invalid Reference Date '31/13/2026' of reference INV-2: use dd/mm/yyyy, dd/MMM/yyyy or yyyy-mm-dd");
+  EXPECT_EQ(ob.ErrDesc(),
+            "Invalid Reference Date '31/13/2026' of reference INV-2: use dd/mm/yyyy, dd/MMM/yyyy "
+            "or yyyy-mm-dd");
   EXPECT_EQ(Count("Sales_Invoice_Master"), 0);
 
   conn->Execute("UPDATE Default_Account_Preferences SET AR_Account_No = NULL");
@@ -214,9 +228,14 @@ TEST_F(CustomerOBTest, BadDatesAndMissingAccountsStopBeforeAnythingIsGenerated) 
   // Get_OB grows a two-row grid to hold four items.
   conn->Execute("DELETE FROM Customer_OB");
   for (int i = 1; i <= 4; ++i)
-    Record().Set("OBType", "Debit").Set("SL_No", i).Set("Customer_Code", "01C001")
-        .Set("Branch_Prefix", "02").Set("Ref_No", " R" + std::to_string(i) + " ")
-        .Set("Balance_FCAmount", 1.5 * i).Insert(*conn, "Customer_OB");
+    Record()
+        .Set("OBType", "Debit")
+        .Set("SL_No", i)
+        .Set("Customer_Code", "01C001")
+        .Set("Branch_Prefix", "02")
+        .Set("Ref_No", " R" + std::to_string(i) + " ")
+        .Set("Balance_FCAmount", 1.5 * i)
+        .Insert(*conn, "Customer_OB");
   auto small = std::make_shared<MemoryGrid>(2, 9);
   none.ConnectionString = cs;
   none.GridName = small;

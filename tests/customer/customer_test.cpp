@@ -170,9 +170,10 @@ TEST_F(CustomerTest, CreateCarriesTheNameIntoAdjustmentsAndInvoicesOfThatCustome
   }
   Customer c = Filled();
   ASSERT_TRUE(c.Create_Customer());
-  for (const char* table : {"AR_Adjustment_Master", "AR_Adjustment_Detail", "Sales_Invoice_Master"}) {
-    EXPECT_EQ(Count(table, "Customer_Code = ? AND Customer_Name = ?", {"01C001", "O'Brien Trading"}),
-              1)
+  for (const char* table :
+       {"AR_Adjustment_Master", "AR_Adjustment_Detail", "Sales_Invoice_Master"}) {
+    EXPECT_EQ(
+        Count(table, "Customer_Code = ? AND Customer_Name = ?", {"01C001", "O'Brien Trading"}), 1)
         << table;
     EXPECT_EQ(Count(table, "Customer_Code = ? AND Customer_Name = ?", {"01C002", "old"}), 1)
         << table;
@@ -208,21 +209,22 @@ TEST_F(CustomerTest, UpdateKeepsStoredValuesForEmptyTexts) {
   EXPECT_EQ(r.Text("Customer_Email"), "a@b.example");
   EXPECT_EQ(r.Text("Customer_Address"), "Block 338");
   EXPECT_TRUE(r.Flag("Customer_AddressFlag"));
-  EXPECT_EQ(r.Text("Employee_ID"), "E7");            // kept
-  EXPECT_EQ(r.Text("AR_Account_No"), "01011200");    // kept
-  EXPECT_EQ(r.Text("Currency_Symbol"), "BD");        // kept (empty property)
-  EXPECT_TRUE(r.IsNull("Customer_Comments"));        // comments: null when empty
-  EXPECT_EQ(r.Double("Customer_Credit_limit"), 0);   // numbers always written
-  EXPECT_FALSE(r.Flag("Customer_CPRFlag"));          // flags always written
+  EXPECT_EQ(r.Text("Employee_ID"), "E7");           // kept
+  EXPECT_EQ(r.Text("AR_Account_No"), "01011200");   // kept
+  EXPECT_EQ(r.Text("Currency_Symbol"), "BD");       // kept (empty property)
+  EXPECT_TRUE(r.IsNull("Customer_Comments"));       // comments: null when empty
+  EXPECT_EQ(r.Double("Customer_Credit_limit"), 0);  // numbers always written
+  EXPECT_FALSE(r.Flag("Customer_CPRFlag"));         // flags always written
   EXPECT_EQ(r.Text("Company_Prefix"), "01");
 }
 
 TEST_F(CustomerTest, GetLoadsTheRowAndShowsTheAccountInTheCallersBranch) {
   Customer c = Filled();
   ASSERT_TRUE(c.Create_Customer());
-  conn->Execute("UPDATE Customer_Master SET customer_OB_Amount = ?, customer_OB_Type = ?, "
-                "Customer_Balance = ?",
-                {Value(1250.75), Value("Debit"), Value(99.5)});
+  conn->Execute(
+      "UPDATE Customer_Master SET customer_OB_Amount = ?, customer_OB_Type = ?, "
+      "Customer_Balance = ?",
+      {Value(1250.75), Value("Debit"), Value(99.5)});
 
   Customer g;
   g.ConnectionString = cs;
@@ -297,7 +299,8 @@ TEST_F(CustomerTest, AProviderErrorMidWayKeepsTheCustomerAndARetryCompletes) {
   conn->Execute("DROP TABLE AR_Adjustment_Master");
   Customer c = Filled();
   EXPECT_FALSE(c.Create_Customer());
-  EXPECT_NE(convert::LCase(c.ErrDesc()).find("ar_adjustment_master"), std::string::npos) << c.ErrDesc();
+  EXPECT_NE(convert::LCase(c.ErrDesc()).find("ar_adjustment_master"), std::string::npos)
+      << c.ErrDesc();
   EXPECT_EQ(Count("Customer_Master"), 1);
   EXPECT_EQ(Count("Customer_Master_Balance"), 1);
 

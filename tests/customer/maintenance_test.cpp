@@ -42,7 +42,10 @@ class MaintenanceTest : public DbTest {
 };
 
 TEST_F(MaintenanceTest, ACustomerWithAnyDocumentCannotBeDeleted) {
-  Record().Set("Cash_Memo_No", "0101CHMTMP1").Set("Customer_Code", "01C001").Insert(*conn, "Cash_Memo_Master");
+  Record()
+      .Set("Cash_Memo_No", "0101CHMTMP1")
+      .Set("Customer_Code", "01C001")
+      .Insert(*conn, "Cash_Memo_Master");
   Customer c = Make("01C001");
   EXPECT_FALSE(c.DeleteRecord());
   EXPECT_EQ(c.ErrDesc(), "This Customer could not be deleted, due to existing transactions");
@@ -53,10 +56,16 @@ TEST_F(MaintenanceTest, ACustomerWithAnyDocumentCannotBeDeleted) {
   Record().Set("Receipt_No", "R1").Set("Receipt_To_Code", "01C002").Insert(*conn, "Receipt_Master");
   EXPECT_FALSE(d.DeleteRecord());
   conn->Execute("DELETE FROM Receipt_Master");
-  Record().Set("Document_No", "X").Set("Customer_Code", "01C002").Insert(*conn, "Accounts_Receivable_Ledger");
+  Record()
+      .Set("Document_No", "X")
+      .Set("Customer_Code", "01C002")
+      .Insert(*conn, "Accounts_Receivable_Ledger");
   EXPECT_FALSE(d.DeleteRecord());
   conn->Execute("DELETE FROM Accounts_Receivable_Ledger");
-  Record().Set("Direct_Delivery_No", "D").Set("Customer_Code", "01C002").Insert(*conn, "Direct_Delivery_Master");
+  Record()
+      .Set("Direct_Delivery_No", "D")
+      .Set("Customer_Code", "01C002")
+      .Insert(*conn, "Direct_Delivery_Master");
   EXPECT_FALSE(d.DeleteRecord());
   conn->Execute("DELETE FROM Direct_Delivery_Master");
 
@@ -79,10 +88,16 @@ TEST_F(MaintenanceTest, AccountNameAndSettlementOfTheOpeningDocument) {
   EXPECT_EQ(c.Get_AR_Account_Name(), "");
   EXPECT_EQ(c.ErrDesc(), "Invalid Account");
 
-  Record().Set("Sales_Inv_No", "0101OBI1").Set("Sales_Inv_Total_Amount", 500.0)
-      .Set("Balance_Amount", 500.0).Insert(*conn, "Sales_Invoice_Master");
-  Record().Set("Receipt_No", "0101OBR1").Set("Receipt_Amount", 80.0)
-      .Set("Balance_Amount", 30.0).Insert(*conn, "Receipt_Master");
+  Record()
+      .Set("Sales_Inv_No", "0101OBI1")
+      .Set("Sales_Inv_Total_Amount", 500.0)
+      .Set("Balance_Amount", 500.0)
+      .Insert(*conn, "Sales_Invoice_Master");
+  Record()
+      .Set("Receipt_No", "0101OBR1")
+      .Set("Receipt_Amount", 80.0)
+      .Set("Balance_Amount", 30.0)
+      .Insert(*conn, "Receipt_Master");
   Customer a = Make("01C001");
   a.CustomerOBType = "debit";
   a.CustomerOBDocumentNo = "0101OBI1";
@@ -97,9 +112,15 @@ TEST_F(MaintenanceTest, AccountNameAndSettlementOfTheOpeningDocument) {
 }
 
 TEST_F(MaintenanceTest, DeletePreviousOpeningDocumentWithItsReceivableLines) {
-  Record().Set("Sales_Inv_No", "0101OBI1").Set("Customer_Code", "01C001").Insert(*conn, "Sales_Invoice_Master");
+  Record()
+      .Set("Sales_Inv_No", "0101OBI1")
+      .Set("Customer_Code", "01C001")
+      .Insert(*conn, "Sales_Invoice_Master");
   Record().Set("Receipt_No", "0101OBI1").Insert(*conn, "Receipt_Master");
-  Record().Set("Document_No", "0101OBI1").Set("Customer_Code", "01C001").Set("Debit_Amount", 500.0)
+  Record()
+      .Set("Document_No", "0101OBI1")
+      .Set("Customer_Code", "01C001")
+      .Set("Debit_Amount", 500.0)
       .Insert(*conn, "Accounts_Receivable_Ledger");
   conn->Execute("UPDATE Customer_Master SET Customer_Balance = 500 WHERE Customer_Code = '01C001'");
   Customer c = Make("01C001");
@@ -121,16 +142,18 @@ TEST_F(MaintenanceTest, DeletePreviousOpeningDocumentWithItsReceivableLines) {
 TEST_F(MaintenanceTest, CodeChangesReachEveryTableAndAHalfDoneChangeCanBeResumed) {
   // One row holding 01C001 in every place a customer code is kept.
   const std::vector<std::pair<std::string, std::string>> places = {
-      {"Customer_OB", "Customer_Code"}, {"Accounts_Receivable_Ledger", "Customer_Code"},
+      {"Customer_OB", "Customer_Code"},          {"Accounts_Receivable_Ledger", "Customer_Code"},
       {"AR_Adjustment_Detail", "Customer_Code"}, {"AR_Adjustment_Master", "Customer_Code"},
-      {"Receipt_Master", "Receipt_To_Code"}, {"PDC_Master", "CustomerID"},
-      {"Delivery_Master", "Customer_Code"}, {"Cash_Memo_Master", "Customer_Code"},
+      {"Receipt_Master", "Receipt_To_Code"},     {"PDC_Master", "CustomerID"},
+      {"Delivery_Master", "Customer_Code"},      {"Cash_Memo_Master", "Customer_Code"},
       {"Sales_Invoice_Master", "Customer_Code"}, {"Sales_Order_Master", "Customer_Code"},
-      {"Sales_Return_Master", "Customer_Code"}, {"Direct_Delivery_Master", "Customer_Code"},
+      {"Sales_Return_Master", "Customer_Code"},  {"Direct_Delivery_Master", "Customer_Code"},
       {"Customer_Address", "Customer_Code"}};
   auto key_of = [](const std::string& table) -> std::string {
     if (table == "Customer_OB") return "OBType";
-    if (table == "Accounts_Receivable_Ledger" || table == "AR_Adjustment_Detail" || table == "PDC_Master") return "";
+    if (table == "Accounts_Receivable_Ledger" || table == "AR_Adjustment_Detail" ||
+        table == "PDC_Master")
+      return "";
     if (table == "Customer_Address") return "Address_Code";
     if (table == "AR_Adjustment_Master") return "AR_Adjustment_No";
     if (table == "Receipt_Master") return "Receipt_No";
@@ -164,7 +187,8 @@ TEST_F(MaintenanceTest, CodeChangesReachEveryTableAndAHalfDoneChangeCanBeResumed
   EXPECT_EQ(Count("Customer_Master", "Customer_Code = ?", {"01C101"}), 1);
   EXPECT_EQ(Count("Customer_Master_Balance", "Customer_Code = ?", {"01C101"}), 1);
   EXPECT_EQ(Count("Customer_Master", "Customer_Code = ?", {"01C002"}), 1);
-  EXPECT_EQ(Scalar("SELECT Last_Update FROM Customer_Master WHERE Customer_Code = ?", {"01C101"}).ToDate(),
+  EXPECT_EQ(Scalar("SELECT Last_Update FROM Customer_Master WHERE Customer_Code = ?", {"01C101"})
+                .ToDate(),
             Date::Today());
 
   // A grid whose first row is empty changes nothing.
@@ -189,7 +213,8 @@ TEST_F(MaintenanceTest, CodeChangesReachEveryTableAndAHalfDoneChangeCanBeResumed
 
   std::string bad_table = "Customer_Master; DROP TABLE Item_Master", col = "Customer_Code";
   EXPECT_FALSE(c.Execute_Change_Code(bad_table, col, to, from));
-  EXPECT_EQ(c.ErrDesc(), "'Customer_Master; DROP TABLE Item_Master' is not a valid table or column name");
+  EXPECT_EQ(c.ErrDesc(),
+            "'Customer_Master; DROP TABLE Item_Master' is not a valid table or column name");
   EXPECT_EQ(Count("Item_Master"), 4);
 }
 

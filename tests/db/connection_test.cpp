@@ -37,9 +37,10 @@ TEST_F(ConnectionTest, EveryKindOfValueRoundTripsAsABoundParameter) {
       .Set("Opening_Balance", 1234.5678)
       .Set("Current_Balance", std::int64_t{42})
       .Insert(*conn, "Chart_Of_Accounts");
-  auto acc = conn->Query("SELECT Opening_Balance, Current_Balance FROM Chart_Of_Accounts WHERE "
-                         "Account_No = ?",
-                         {"01019999"});
+  auto acc = conn->Query(
+      "SELECT Opening_Balance, Current_Balance FROM Chart_Of_Accounts WHERE "
+      "Account_No = ?",
+      {"01019999"});
   EXPECT_DOUBLE_EQ(acc.front().Double("Opening_Balance"), 1234.5678);
   EXPECT_EQ(acc.front().Double("Current_Balance"), 42);
 
@@ -51,7 +52,10 @@ TEST_F(ConnectionTest, EveryKindOfValueRoundTripsAsABoundParameter) {
 }
 
 TEST_F(ConnectionTest, FlagsReadBackAsBooleansOnBothEngines) {
-  Record().Set("Customer_Code", "C1").Set("Customer_CPRFlag", true).Insert(*conn, "Customer_Master");
+  Record()
+      .Set("Customer_Code", "C1")
+      .Set("Customer_CPRFlag", true)
+      .Insert(*conn, "Customer_Master");
   auto rs = conn->Query("SELECT Customer_CPRFlag, Customer_AddressFlag FROM Customer_Master");
   EXPECT_TRUE(rs.front().Flag("Customer_CPRFlag"));
   EXPECT_FALSE(rs.front().Flag("Customer_AddressFlag"));
@@ -59,8 +63,10 @@ TEST_F(ConnectionTest, FlagsReadBackAsBooleansOnBothEngines) {
 }
 
 TEST_F(ConnectionTest, NonFiniteAmountsAreRefusedBeforeTheyAreStored) {
-  EXPECT_THROW(Record().Set("Account_No", "X").Set("Opening_Balance", INFINITY).Insert(
-                   *conn, "Chart_Of_Accounts"),
+  EXPECT_THROW(Record()
+                   .Set("Account_No", "X")
+                   .Set("Opening_Balance", INFINITY)
+                   .Insert(*conn, "Chart_Of_Accounts"),
                Error);
   EXPECT_THROW(conn->Execute("UPDATE Chart_Of_Accounts SET Opening_Balance = ?", {Value(NAN)}),
                Error);
@@ -95,9 +101,10 @@ TEST_F(ConnectionTest, TransactionsCommitAndRollBack) {
 
 TEST_F(ConnectionTest, PreparedStatementsAreReusedAcrossManyCalls) {
   for (int i = 0; i < 200; ++i)
-    conn->Execute("INSERT INTO Customer_Master_Balance (Customer_Code, Company_Prefix, "
-                  "Branch_Prefix) VALUES (?, ?, ?)",
-                  {Value("C" + std::to_string(i)), Value("01"), Value("01")});
+    conn->Execute(
+        "INSERT INTO Customer_Master_Balance (Customer_Code, Company_Prefix, "
+        "Branch_Prefix) VALUES (?, ?, ?)",
+        {Value("C" + std::to_string(i)), Value("01"), Value("01")});
   EXPECT_EQ(Count("Customer_Master_Balance"), 200);
   EXPECT_EQ(conn->Execute("DELETE FROM Customer_Master_Balance WHERE Customer_Code LIKE ?",
                           {Value("C1%")}),

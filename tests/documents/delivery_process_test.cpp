@@ -69,7 +69,8 @@ class DeliveryProcessTest : public DbTest {
     return Scalar("SELECT Stock_In_Hand FROM Item_Master WHERE Item_Code = ?", {item}).ToDouble();
   }
   double Balance(const char* account) {
-    return Scalar("SELECT Current_Balance FROM Chart_Of_Accounts WHERE Account_No = ?", {account}).ToDouble();
+    return Scalar("SELECT Current_Balance FROM Chart_Of_Accounts WHERE Account_No = ?", {account})
+        .ToDouble();
   }
   std::string order_no;
   std::string source = "SalesOrder";
@@ -84,28 +85,45 @@ TEST_F(DeliveryProcessTest, OnLineProcessingNumbersTakesStockOutAndPostsCost) {
 
   // Order quantities and flag.
   EXPECT_EQ(Count("Sales_Order_Master", "Delivered_Flag = 1"), 1);
-  EXPECT_EQ(Scalar("SELECT Sales_Ord_Delivered_Qty FROM Sales_Order_Detail WHERE Item_Code = '01P100'").ToDouble(), 5);
+  EXPECT_EQ(
+      Scalar("SELECT Sales_Ord_Delivered_Qty FROM Sales_Order_Detail WHERE Item_Code = '01P100'")
+          .ToDouble(),
+      5);
 
   // Stock out at average cost: 5 boxes at 2.5, 1 cartridge at 12, half a voucher at 1.
   EXPECT_EQ(Stock("01P100"), 95);
   EXPECT_EQ(Stock("01P200"), 49);
   EXPECT_EQ(Stock("01T300"), 4.5);
-  EXPECT_EQ(Scalar("SELECT Inventory_Value FROM Delivery_Detail WHERE Item_Code = '01P100'").ToDouble(), 12.5);
-  EXPECT_EQ(Scalar("SELECT Inventory_Value FROM Delivery_Detail WHERE Item_Code = '01S100'").ToDouble(), 20);
+  EXPECT_EQ(
+      Scalar("SELECT Inventory_Value FROM Delivery_Detail WHERE Item_Code = '01P100'").ToDouble(),
+      12.5);
+  EXPECT_EQ(
+      Scalar("SELECT Inventory_Value FROM Delivery_Detail WHERE Item_Code = '01S100'").ToDouble(),
+      20);
 
   // Ledger pairs for type-0 lines only: paper to cost of goods, the free cartridge to free of cost.
   EXPECT_EQ(Count("General_Ledger", "Document_No = '0101DEL1'"), 4);
   EXPECT_EQ(Balance("01011300"), -24.5);
   EXPECT_EQ(Balance("01015000"), 12.5);
   EXPECT_EQ(Balance("01015100"), 12);
-  EXPECT_EQ(Count("General_Ledger", "GL_Description = ?", {"Free Of Cost Account : Item Code - P200"}), 1);
+  EXPECT_EQ(
+      Count("General_Ledger", "GL_Description = ?", {"Free Of Cost Account : Item Code - P200"}),
+      1);
 
   // Movements, location stock and ordered quantities for the stock lines.
   EXPECT_EQ(Count("Stock_Movement", "Document_No = '0101DEL1' AND Document_Type = 'OUT'"), 3);
-  EXPECT_EQ(Scalar("SELECT Quantity FROM Location_Stock WHERE Item_Code = '01P100' AND Location_ID = 1").ToDouble(), 95);
-  EXPECT_EQ(Scalar("SELECT Ordered_Qty FROM Item_Branch_Stock WHERE Item_Code = '01P100'").ToDouble(), -5);
+  EXPECT_EQ(
+      Scalar("SELECT Quantity FROM Location_Stock WHERE Item_Code = '01P100' AND Location_ID = 1")
+          .ToDouble(),
+      95);
+  EXPECT_EQ(
+      Scalar("SELECT Ordered_Qty FROM Item_Branch_Stock WHERE Item_Code = '01P100'").ToDouble(),
+      -5);
   EXPECT_TRUE(services::CheckBooks(*conn).empty());
-  EXPECT_EQ(Scalar("SELECT Document_Next_No FROM Document_Prefix WHERE Document_Prefix = 'DEL' AND Branch_Prefix = '01'").ToDouble(), 2);
+  EXPECT_EQ(Scalar("SELECT Document_Next_No FROM Document_Prefix WHERE Document_Prefix = 'DEL' AND "
+                   "Branch_Prefix = '01'")
+                .ToDouble(),
+            2);
 
   // A processed delivery is not processed again.
   EXPECT_FALSE(d.Process_Delivery(source));
@@ -131,7 +149,10 @@ TEST_F(DeliveryProcessTest, OffLineAndReplicationModes) {
   d.OnlineFlag = false;
   ASSERT_TRUE(d.Process_Delivery(source)) << d.ErrDesc();
   EXPECT_EQ(d.DeliveryNo, "0101DEL1");
-  EXPECT_EQ(Scalar("SELECT Sales_Ord_Delivered_Qty FROM Sales_Order_Detail WHERE Item_Code = '01P100'").ToDouble(), 5);
+  EXPECT_EQ(
+      Scalar("SELECT Sales_Ord_Delivered_Qty FROM Sales_Order_Detail WHERE Item_Code = '01P100'")
+          .ToDouble(),
+      5);
   EXPECT_EQ(Stock("01P100"), 100);
   EXPECT_EQ(Count("General_Ledger"), 0);
   EXPECT_EQ(Count("Delivery_Detail", "Inventory_Value <> 0"), 0);
@@ -142,7 +163,10 @@ TEST_F(DeliveryProcessTest, OffLineAndReplicationModes) {
   ASSERT_TRUE(d.Process_Delivery(source)) << d.ErrDesc();
   EXPECT_EQ(d.DeliveryNo, "0101DEL1");
   EXPECT_EQ(d.LastUpdate, Date::FromYmd(2026, 12, 4));  // taken over from the row
-  EXPECT_EQ(Scalar("SELECT Sales_Ord_Delivered_Qty FROM Sales_Order_Detail WHERE Item_Code = '01P100'").ToDouble(), 5);
+  EXPECT_EQ(
+      Scalar("SELECT Sales_Ord_Delivered_Qty FROM Sales_Order_Detail WHERE Item_Code = '01P100'")
+          .ToDouble(),
+      5);
   EXPECT_EQ(Stock("01P100"), 95);
   EXPECT_EQ(Count("General_Ledger"), 4);
   EXPECT_TRUE(services::CheckBooks(*conn).empty());
@@ -154,7 +178,10 @@ TEST_F(DeliveryProcessTest, ManualIdentitiesAndFailuresKeepWhatWasWritten) {
   d.ManualDeliveryIdentity = 40;
   ASSERT_TRUE(d.Process_Delivery(source)) << d.ErrDesc();
   EXPECT_EQ(d.DeliveryNo, "0101DEL40");
-  EXPECT_EQ(Scalar("SELECT Document_Next_No FROM Document_Prefix WHERE Document_Prefix = 'DEL' AND Branch_Prefix = '01'").ToDouble(), 41);
+  EXPECT_EQ(Scalar("SELECT Document_Next_No FROM Document_Prefix WHERE Document_Prefix = 'DEL' AND "
+                   "Branch_Prefix = '01'")
+                .ToDouble(),
+            41);
 
   // Missing preferences: stock is out, no cost posted, the delivery keeps its final number.
   Delivery e = Deliver(0.2);
@@ -164,7 +191,8 @@ TEST_F(DeliveryProcessTest, ManualIdentitiesAndFailuresKeepWhatWasWritten) {
   EXPECT_EQ(Count("Delivery_Master", "Delivery_No = '0101DEL41'"), 1);
 
   // A refused stock-out stops processing with the module's text.
-  conn->Execute("UPDATE Item_Master SET Stock_In_Hand = 0, Stock_Amount = 0 WHERE Item_Code = '01P100'");
+  conn->Execute(
+      "UPDATE Item_Master SET Stock_In_Hand = 0, Stock_Amount = 0 WHERE Item_Code = '01P100'");
   Delivery f = Deliver(0.1);
   EXPECT_FALSE(f.Process_Delivery(source));
   EXPECT_EQ(f.ErrDesc(), "Not enough stock of 01P100: 0 in hand, 0.4 wanted.");
@@ -187,12 +215,24 @@ TEST_F(DeliveryProcessTest, ManualIdentitiesAndFailuresKeepWhatWasWritten) {
 }
 
 TEST_F(DeliveryProcessTest, ADeliveryFromAProcessedCashMemoMovesNoStockAgain) {
-  Record().Set("Cash_Memo_No", "0101CHM3").Set("Cash_Memo_Date", Date::FromYmd(2026, 12, 2))
-      .Set("Document_Prefix", "CHM").Set("Customer_Code", "01C002").Set("Payment_Type", "Cash")
-      .Set("Currency_Code", "BHD").Insert(*conn, "Cash_Memo_Master");
-  Record().Set("SL_No", 1).Set("Cash_Memo_No", "0101CHM3").Set("Item_Code", "01P300")
-      .Set("Item_Name", "Desk Lamp").Set("Unit_Qty", 1.0).Set("Cash_Memo_Qty", 2.0)
-      .Set("Cash_Memo_Unit_Price", 45.0).Set("Inventory_Value", 60.0).Insert(*conn, "Cash_Memo_Detail");
+  Record()
+      .Set("Cash_Memo_No", "0101CHM3")
+      .Set("Cash_Memo_Date", Date::FromYmd(2026, 12, 2))
+      .Set("Document_Prefix", "CHM")
+      .Set("Customer_Code", "01C002")
+      .Set("Payment_Type", "Cash")
+      .Set("Currency_Code", "BHD")
+      .Insert(*conn, "Cash_Memo_Master");
+  Record()
+      .Set("SL_No", 1)
+      .Set("Cash_Memo_No", "0101CHM3")
+      .Set("Item_Code", "01P300")
+      .Set("Item_Name", "Desk Lamp")
+      .Set("Unit_Qty", 1.0)
+      .Set("Cash_Memo_Qty", 2.0)
+      .Set("Cash_Memo_Unit_Price", 45.0)
+      .Set("Inventory_Value", 60.0)
+      .Insert(*conn, "Cash_Memo_Detail");
   Delivery d;
   d.ADOConnectionString = cs;
   d.AdoDBConnectionObject = conn;

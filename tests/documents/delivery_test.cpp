@@ -16,9 +16,17 @@ class DeliveryTest : public DbTest {
     auto order_grid = std::make_shared<MemoryGrid>(4, 18);
     auto line = [&](int r, const char* code, const char* name, const char* qty, const char* price,
                     const char* amount) {
-      for (auto [c, t] : std::initializer_list<std::pair<int, const char*>>{
-               {1, code}, {2, name}, {3, "1"}, {4, "Box"}, {5, "1"}, {6, qty}, {7, price},
-               {10, amount}, {11, amount}, {15, price}, {17, "0"}})
+      for (auto [c, t] : std::initializer_list<std::pair<int, const char*>>{{1, code},
+                                                                            {2, name},
+                                                                            {3, "1"},
+                                                                            {4, "Box"},
+                                                                            {5, "1"},
+                                                                            {6, qty},
+                                                                            {7, price},
+                                                                            {10, amount},
+                                                                            {11, amount},
+                                                                            {15, price},
+                                                                            {17, "0"}})
         order_grid->SetTextMatrix(r, c, t);
     };
     line(1, "P100", "Printer Paper A4", "10", "2.5", "25");
@@ -42,8 +50,10 @@ class DeliveryTest : public DbTest {
     o.EmployeeName = "Huda";
     ASSERT_TRUE(o.Create_Order()) << o.ErrDesc();
     order_no = o.SalesOrdNo;
-    conn->Execute("UPDATE Sales_Order_Detail SET Sales_Ord_Delivered_Qty = 1 WHERE Item_Code = '01P200'");
-    conn->Execute("UPDATE Sales_Order_Detail SET Sales_Ord_Delivered_Qty = 1 WHERE Item_Code = '01P300'");
+    conn->Execute(
+        "UPDATE Sales_Order_Detail SET Sales_Ord_Delivered_Qty = 1 WHERE Item_Code = '01P200'");
+    conn->Execute(
+        "UPDATE Sales_Order_Detail SET Sales_Ord_Delivered_Qty = 1 WHERE Item_Code = '01P300'");
     grid = std::make_shared<MemoryGrid>(2, 23);
   }
   Delivery Make() {
@@ -77,10 +87,10 @@ TEST_F(DeliveryTest, FillingFromAnOrderOffersOutstandingLinesOnly) {
   EXPECT_EQ(grid->TextMatrix(1, 2), "P100");
   EXPECT_EQ(grid->TextMatrix(1, 7), "10");
   EXPECT_EQ(grid->TextMatrix(2, 2), "P200");
-  EXPECT_EQ(grid->TextMatrix(2, 7), "3");   // 4 ordered, 1 delivered
+  EXPECT_EQ(grid->TextMatrix(2, 7), "3");  // 4 ordered, 1 delivered
   EXPECT_EQ(grid->TextMatrix(2, 16), "3");
   EXPECT_EQ(grid->TextMatrix(2, 8), "0101PRJ0042");
-  EXPECT_EQ(grid->TextMatrix(2, 9), "2");   // the order line's serial
+  EXPECT_EQ(grid->TextMatrix(2, 9), "2");  // the order line's serial
   EXPECT_EQ(grid->TextMatrix(2, 10), "15");
   EXPECT_EQ(grid->TextMatrix(2, 22), "0");
 
@@ -96,13 +106,28 @@ TEST_F(DeliveryTest, FillingFromAnOrderOffersOutstandingLinesOnly) {
 }
 
 TEST_F(DeliveryTest, FillingFromACashMemo) {
-  Record().Set("Cash_Memo_No", "0101CHMTMP1").Set("Cash_Memo_Date", Date::FromYmd(2026, 12, 2))
-      .Set("Document_Prefix", "CHM").Set("Customer_Code", "01C002").Set("Customer_Name", "Walk-in")
-      .Set("Payment_Type", "Cash").Set("Foreign_Currency_Flag", true).Set("Exchange_Rate", 0.377)
-      .Set("Currency_Code", "USD").Set("Currency_Symbol", " $ ").Insert(*conn, "Cash_Memo_Master");
-  Record().Set("SL_No", 7).Set("Cash_Memo_No", "0101CHMTMP1").Set("Item_Code", "01P300")
-      .Set("Item_Name", "Desk Lamp").Set("Unit_Qty", 1.0).Set("Cash_Memo_Qty", 3.0)
-      .Set("Cash_Memo_Delivered_Qty", 1.0).Set("Cash_Memo_Unit_Price", 40.0).Set("FOC_Flag", 1.0)
+  Record()
+      .Set("Cash_Memo_No", "0101CHMTMP1")
+      .Set("Cash_Memo_Date", Date::FromYmd(2026, 12, 2))
+      .Set("Document_Prefix", "CHM")
+      .Set("Customer_Code", "01C002")
+      .Set("Customer_Name", "Walk-in")
+      .Set("Payment_Type", "Cash")
+      .Set("Foreign_Currency_Flag", true)
+      .Set("Exchange_Rate", 0.377)
+      .Set("Currency_Code", "USD")
+      .Set("Currency_Symbol", " $ ")
+      .Insert(*conn, "Cash_Memo_Master");
+  Record()
+      .Set("SL_No", 7)
+      .Set("Cash_Memo_No", "0101CHMTMP1")
+      .Set("Item_Code", "01P300")
+      .Set("Item_Name", "Desk Lamp")
+      .Set("Unit_Qty", 1.0)
+      .Set("Cash_Memo_Qty", 3.0)
+      .Set("Cash_Memo_Delivered_Qty", 1.0)
+      .Set("Cash_Memo_Unit_Price", 40.0)
+      .Set("FOC_Flag", 1.0)
       .Insert(*conn, "Cash_Memo_Detail");
   Delivery d = Make();
   d.SourceNo = "0101CHMTMP1";
@@ -123,8 +148,8 @@ TEST_F(DeliveryTest, APartialDeliveryIsSavedFromTheTickedRows) {
   ASSERT_TRUE(d.Get_Order_Details());
   grid->SetRows(6);
   grid->SetTextMatrix(1, 1, "1");
-  grid->SetTextMatrix(1, 7, "4");     // part of the 10
-  grid->SetTextMatrix(1, 18, "1");    // takes a share of the overall discount
+  grid->SetTextMatrix(1, 7, "4");   // part of the 10
+  grid->SetTextMatrix(1, 18, "1");  // takes a share of the overall discount
   grid->SetTextMatrix(1, 20, "Location1");
   grid->SetTextMatrix(1, 21, "1");
   grid->SetTextMatrix(2, 1, "yes");   // not a true/false text: not ticked
@@ -191,7 +216,8 @@ TEST_F(DeliveryTest, APartialDeliveryIsSavedFromTheTickedRows) {
   d.DeliverySubtotal = 25;
   ASSERT_TRUE(d.Update_Delivery()) << d.ErrDesc();
   EXPECT_EQ(Count("Delivery_Detail"), 1);
-  EXPECT_DOUBLE_EQ(Scalar("SELECT Sales_Ord_Overall_Disc FROM Delivery_Detail").ToDouble(), 5 * 25.0 / 25);
+  EXPECT_DOUBLE_EQ(Scalar("SELECT Sales_Ord_Overall_Disc FROM Delivery_Detail").ToDouble(),
+                   5 * 25.0 / 25);
   Delivery none = Make();
   EXPECT_FALSE(none.Update_Delivery());
   EXPECT_EQ(none.ErrDesc(), "Invalid Delivery No");
@@ -209,8 +235,10 @@ TEST_F(DeliveryTest, TheSourceIsMarkedAndTheHeaderReadsBack) {
   EXPECT_EQ(Count("Delivery_Detail"), 0);
 
   ASSERT_TRUE(d.Update_Sales_Order()) << d.ErrDesc();
-  EXPECT_EQ(Count("Sales_Order_Master", "process_Flag = 1 AND Allow_Cancel_Flag = 0 AND Last_Update = ?",
-                  {"03/Dec/2026"}), 1);
+  EXPECT_EQ(
+      Count("Sales_Order_Master", "process_Flag = 1 AND Allow_Cancel_Flag = 0 AND Last_Update = ?",
+            {"03/Dec/2026"}),
+      1);
   Delivery bad = Make();
   bad.SourcePrefix = "SOR";
   bad.SourceNo = "0101SORTMP99";

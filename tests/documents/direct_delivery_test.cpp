@@ -42,15 +42,33 @@ class DirectDeliveryTest : public DbTest {
     auto line = [&](int r, std::vector<std::pair<int, std::string>> cells) {
       for (auto& [c, t] : cells) g->SetTextMatrix(r, c, t);
     };
-    line(1, {{1, "P300"}, {2, "Desk Lamp"}, {4, "Pcs"}, {5, "1"}, {6, "2"}, {10, "238.73"},
-             {11, "90"}, {13, "45"}, {14, "Showroom"}, {17, "2"}, {18, "0"}});
-    line(2, {{1, "P200"}, {2, "Ink Cartridge"}, {4, "Pack-Monthly"}, {5, "5"}, {6, "1"},
-             {10, "26.52"}, {11, "10"}, {14, "Location1"}, {17, "1"}, {18, "1"}});
+    line(1, {{1, "P300"},
+             {2, "Desk Lamp"},
+             {4, "Pcs"},
+             {5, "1"},
+             {6, "2"},
+             {10, "238.73"},
+             {11, "90"},
+             {13, "45"},
+             {14, "Showroom"},
+             {17, "2"},
+             {18, "0"}});
+    line(2, {{1, "P200"},
+             {2, "Ink Cartridge"},
+             {4, "Pack-Monthly"},
+             {5, "5"},
+             {6, "1"},
+             {10, "26.52"},
+             {11, "10"},
+             {14, "Location1"},
+             {17, "1"},
+             {18, "1"}});
     line(3, {{2, "Installation"}, {6, "1"}});
     return g;
   }
   double Balance(const char* account) {
-    return Scalar("SELECT Current_Balance FROM Chart_Of_Accounts WHERE Account_No = ?", {account}).ToDouble();
+    return Scalar("SELECT Current_Balance FROM Chart_Of_Accounts WHERE Account_No = ?", {account})
+        .ToDouble();
   }
 };
 
@@ -122,14 +140,25 @@ TEST_F(DirectDeliveryTest, ProcessingPostsCostOnItemAccountsInTheForeignCurrency
   EXPECT_EQ(Balance("01014200"), 60);
   EXPECT_EQ(Balance("01015100"), 60);
   EXPECT_EQ(Balance("01011300"), -120);
-  EXPECT_EQ(Count("General_Ledger", "GL_Description = ?", {"Free of Cost Account : Item Code - P200"}), 1);
+  EXPECT_EQ(
+      Count("General_Ledger", "GL_Description = ?", {"Free of Cost Account : Item Code - P200"}),
+      1);
   // Foreign amounts at the rate of 1 Nov 2026 (0.377).
-  EXPECT_NEAR(Scalar("SELECT FC_Debit_Amount FROM General_Ledger WHERE Account_No = '01014200'").ToDouble(),
-              60 / 0.377, 1e-9);
-  EXPECT_EQ(Scalar("SELECT Stock_In_Hand FROM Item_Master WHERE Item_Code = '01P200'").ToDouble(), 45);
-  EXPECT_EQ(Scalar("SELECT Quantity FROM Location_Stock WHERE Item_Code = '01P200' AND Location_ID = 1").ToDouble(), 35);
-  EXPECT_EQ(Scalar("SELECT Inventory_Value FROM Direct_Delivery_Detail WHERE Item_Code = '01P300'").ToDouble(), 60);
-  EXPECT_EQ(Scalar("SELECT Inventory_Value FROM Direct_Delivery_Detail WHERE Item_Code IS NULL").ToDouble(), 0);
+  EXPECT_NEAR(
+      Scalar("SELECT FC_Debit_Amount FROM General_Ledger WHERE Account_No = '01014200'").ToDouble(),
+      60 / 0.377, 1e-9);
+  EXPECT_EQ(Scalar("SELECT Stock_In_Hand FROM Item_Master WHERE Item_Code = '01P200'").ToDouble(),
+            45);
+  EXPECT_EQ(
+      Scalar("SELECT Quantity FROM Location_Stock WHERE Item_Code = '01P200' AND Location_ID = 1")
+          .ToDouble(),
+      35);
+  EXPECT_EQ(Scalar("SELECT Inventory_Value FROM Direct_Delivery_Detail WHERE Item_Code = '01P300'")
+                .ToDouble(),
+            60);
+  EXPECT_EQ(Scalar("SELECT Inventory_Value FROM Direct_Delivery_Detail WHERE Item_Code IS NULL")
+                .ToDouble(),
+            0);
   EXPECT_TRUE(services::CheckBooks(*conn).empty());
 
   // The header-only flag of processing is gone: reading again fills the grid.

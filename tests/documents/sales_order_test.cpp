@@ -52,12 +52,35 @@ class SalesOrderTest : public DbTest {
   }
   // A stock line, a blank row, a service line without item code (unit with period), a free line.
   void FourRows() {
-    Line(1, {{1, "P100"}, {2, "Printer Paper A4"}, {3, "1"}, {4, "Box"}, {5, "1"}, {6, "10"},
-             {7, "6.63"}, {8, "0"}, {9, "0"}, {10, "66.3"}, {11, "25"}, {12, "0"}, {13, "0007"},
-             {14, "0"}, {15, "2.5"}, {16, "0101PRJ0007"}, {17, "0"}});
-    Line(3, {{2, "Installation"}, {3, "2"}, {4, "Hour-Monthly"}, {5, "1"}, {6, "2"},
-             {7, "66.3"}, {10, "132.6"}, {11, "50"}, {15, "25"}, {17, "0"}});
-    Line(4, {{1, "P200"}, {2, "Ink Cartridge"}, {4, "Pcs"}, {5, "1"}, {6, "1"}, {11, "0"}, {17, "1"}});
+    Line(1, {{1, "P100"},
+             {2, "Printer Paper A4"},
+             {3, "1"},
+             {4, "Box"},
+             {5, "1"},
+             {6, "10"},
+             {7, "6.63"},
+             {8, "0"},
+             {9, "0"},
+             {10, "66.3"},
+             {11, "25"},
+             {12, "0"},
+             {13, "0007"},
+             {14, "0"},
+             {15, "2.5"},
+             {16, "0101PRJ0007"},
+             {17, "0"}});
+    Line(3, {{2, "Installation"},
+             {3, "2"},
+             {4, "Hour-Monthly"},
+             {5, "1"},
+             {6, "2"},
+             {7, "66.3"},
+             {10, "132.6"},
+             {11, "50"},
+             {15, "25"},
+             {17, "0"}});
+    Line(4,
+         {{1, "P200"}, {2, "Ink Cartridge"}, {4, "Pcs"}, {5, "1"}, {6, "1"}, {11, "0"}, {17, "1"}});
   }
   std::shared_ptr<MemoryGrid> grid;
 };
@@ -140,7 +163,8 @@ TEST_F(SalesOrderTest, ARealisticOrderIsStoredColumnByColumn) {
   // The last saved line takes what is left, so the shares add up to the header discount.
   EXPECT_DOUBLE_EQ(c.Double("Sales_Ord_Overall_Disc"), 0);
   EXPECT_DOUBLE_EQ(c.Double("Sales_Ord_Overall_FC_Disc"), 0);
-  EXPECT_NEAR(Scalar("SELECT SUM(Sales_Ord_Overall_FC_Disc) FROM Sales_Order_Detail").ToDouble(), 19.89, 1e-9);
+  EXPECT_NEAR(Scalar("SELECT SUM(Sales_Ord_Overall_FC_Disc) FROM Sales_Order_Detail").ToDouble(),
+              19.89, 1e-9);
   EXPECT_EQ(c.Text("Last_Update"), "03/Dec/2026");
 }
 
@@ -164,8 +188,11 @@ TEST_F(SalesOrderTest, OverallDiscountSharesAddUpToTheHeader) {
   plain.EmployeeID = " ";
   plain.ForeignCurrencyFlag = false;
   ASSERT_TRUE(plain.Create_Order());
-  EXPECT_EQ(Count("Sales_Order_Detail", "Sales_Ord_No = ? AND Sales_Ord_Overall_Disc IS NULL", {plain.SalesOrdNo}), 3);
-  auto master = conn->Query("SELECT * FROM Sales_Order_Master WHERE Sales_Ord_No = ?", {plain.SalesOrdNo});
+  EXPECT_EQ(Count("Sales_Order_Detail", "Sales_Ord_No = ? AND Sales_Ord_Overall_Disc IS NULL",
+                  {plain.SalesOrdNo}),
+            3);
+  auto master =
+      conn->Query("SELECT * FROM Sales_Order_Master WHERE Sales_Ord_No = ?", {plain.SalesOrdNo});
   Row m = master.front();
   EXPECT_TRUE(m.IsNull("Employee_ID"));
   EXPECT_TRUE(m.IsNull("Employee_Name"));
@@ -238,7 +265,8 @@ TEST_F(SalesOrderTest, UpdateReplacesTheLinesAndMarksTheQuotation) {
   o.SalesQuotNo = "0101SQT4";
   o.CustomerName = "Gulf Traders W.L.L.";
   ASSERT_TRUE(o.Update_Order()) << o.ErrDesc();
-  auto lines = conn->Query("SELECT * FROM Sales_Order_Detail WHERE Sales_Ord_No = ?", {o.SalesOrdNo});
+  auto lines =
+      conn->Query("SELECT * FROM Sales_Order_Detail WHERE Sales_Ord_No = ?", {o.SalesOrdNo});
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines.front().Text("Item_Code"), "01P300");
   EXPECT_EQ(lines.front().Int32("SL_No"), 1);  // the largest serial in the table, plus 1
@@ -254,12 +282,18 @@ TEST_F(SalesOrderTest, UpdateReplacesTheLinesAndMarksTheQuotation) {
 
 TEST_F(SalesOrderTest, TemporaryNumbersFollowTheSeriesAndLateBindingWorks) {
   refdata::AddSeries(*conn, "AB", "01", "SOR", "Orders");
-  conn->Execute("UPDATE Document_Prefix SET Document_Temp_Next_No = 15 WHERE Company_Prefix = 'AB'");
+  conn->Execute(
+      "UPDATE Document_Prefix SET Document_Temp_Next_No = 15 WHERE Company_Prefix = 'AB'");
   auto o = CreateObject("QLNSales.SalesOrder");
-  for (auto [k, v] : std::initializer_list<std::pair<const char*, Value>>{
-           {"AdoConnectionObject", conn}, {"OrderGridName", grid}, {"CompanyPrefix", "AB"},
-           {"BranchPrefix", "01"}, {"DocumentPrefix", "SOR"}, {"CustomerCode", "ABC1"},
-           {"CustomerName", "N"}, {"PaymentType", "Cash"}})
+  for (auto [k, v] :
+       std::initializer_list<std::pair<const char*, Value>>{{"AdoConnectionObject", conn},
+                                                            {"OrderGridName", grid},
+                                                            {"CompanyPrefix", "AB"},
+                                                            {"BranchPrefix", "01"},
+                                                            {"DocumentPrefix", "SOR"},
+                                                            {"CustomerCode", "ABC1"},
+                                                            {"CustomerName", "N"},
+                                                            {"PaymentType", "Cash"}})
     o->Set(k, v);
   ASSERT_TRUE(o->Invoke("Create_Order").ToBool()) << o->Get("ErrDesc").ToText();
   EXPECT_EQ(o->Get("SalesOrdNo").ToText(), "AB01SORTMP15");

@@ -40,7 +40,8 @@ TEST_F(LookupTest, GetFldValueFindsTheFirstRowOrGivesEmptyText) {
   EXPECT_EQ(GetFldValueShowingErrors(*conn, {"Currency_Master", "Currency_Symbol", "  "}), "$");
 
   // Two conditions, the first numeric.
-  FieldLookup two{"Location_Master", "Location_Name", "Location_ID", "2", true, "Branch_Prefix", "01"};
+  FieldLookup two{
+      "Location_Master", "Location_Name", "Location_ID", "2", true, "Branch_Prefix", "01"};
   EXPECT_EQ(GetFldValueShowingErrors(*conn, two), "Showroom");
   EXPECT_TRUE(shell->messages().empty());
 }
@@ -59,15 +60,21 @@ TEST_F(LookupTest, LookupErrorsShowAMessageAndAreNeverTakenForNotFound) {
   EXPECT_EQ(messages[0].text, "Type mismatch");
   EXPECT_EQ(messages[0].title, kApplicationTitle);
   EXPECT_NE(convert::LCase(messages[1].text).find("no_such_table"), std::string::npos);
-  EXPECT_EQ(messages[2].text, "'Item_Name FROM Item_Master; --' is not a valid table or column name");
+  EXPECT_EQ(messages[2].text,
+            "'Item_Name FROM Item_Master; --' is not a valid table or column name");
   EXPECT_EQ(Count("Item_Master"), 4);
 }
 
 TEST_F(LookupTest, ExistDocumentMatchesOneOrTwoConditions) {
-  Record().Set("Voucher_No", "0101CRMTMP1").Set("Company_Prefix", "01").Insert(*conn, "Voucher_Master");
-  EXPECT_TRUE(ExistDocumentShowingErrors(*conn, {"Voucher_Master", "Voucher_No", "", "0101CRMTMP1"}));
+  Record()
+      .Set("Voucher_No", "0101CRMTMP1")
+      .Set("Company_Prefix", "01")
+      .Insert(*conn, "Voucher_Master");
+  EXPECT_TRUE(
+      ExistDocumentShowingErrors(*conn, {"Voucher_Master", "Voucher_No", "", "0101CRMTMP1"}));
   EXPECT_FALSE(ExistDocumentShowingErrors(*conn, {"Voucher_Master", "Voucher_No", "", "0101CRM1"}));
-  FieldLookup both{"Voucher_Master", "Voucher_No", "", "0101CRMTMP1", false, "Company_Prefix", "02"};
+  FieldLookup both{"Voucher_Master", "Voucher_No", "", "0101CRMTMP1", false,
+                   "Company_Prefix", "02"};
   EXPECT_FALSE(DocumentExists(*conn, both));
   both.second_where_value = "01";
   EXPECT_TRUE(DocumentExists(*conn, both));
@@ -79,13 +86,19 @@ TEST_F(LookupTest, ExistDocumentMatchesOneOrTwoConditions) {
 TEST_F(LookupTest, ChangeCodeRewritesOneColumnAndStampsToday) {
   for (const char* code : {"C'1", "C2"})
     Record().Set("Customer_Code", code).Set("Customer_Name", "n").Insert(*conn, "Customer_Master");
-  Record().Set("Delivery_No", "D1").Set("Customer_Code", "C'1").Set("Last_Update", "01/Jan/2020").Insert(*conn, "Delivery_Master");
+  Record()
+      .Set("Delivery_No", "D1")
+      .Set("Customer_Code", "C'1")
+      .Set("Last_Update", "01/Jan/2020")
+      .Insert(*conn, "Delivery_Master");
   EXPECT_EQ(ExecuteChangeCode(*conn, "Customer_Master", "Customer_Code", "C'9", "C'1"), 1);
   EXPECT_EQ(ExecuteChangeCode(*conn, "Delivery_Master", "Customer_Code", "C'9", "C'1"), 1);
-  EXPECT_EQ(Scalar("SELECT Last_Update FROM Customer_Master WHERE Customer_Code = ?", {"C'9"}).ToDate(),
-            Date::Today());
-  EXPECT_EQ(Scalar("SELECT Last_Update FROM Delivery_Master WHERE Delivery_No = ?", {"D1"}).ToText(),
-            convert::FormatDayMonthName(Date::Today()));
+  EXPECT_EQ(
+      Scalar("SELECT Last_Update FROM Customer_Master WHERE Customer_Code = ?", {"C'9"}).ToDate(),
+      Date::Today());
+  EXPECT_EQ(
+      Scalar("SELECT Last_Update FROM Delivery_Master WHERE Delivery_No = ?", {"D1"}).ToText(),
+      convert::FormatDayMonthName(Date::Today()));
   EXPECT_EQ(Count("Customer_Master", "Customer_Code = ?", {"C2"}), 1);
   EXPECT_THROW(ExecuteChangeCode(*conn, "Customer_Master;", "Customer_Code", "a", "b"), Error);
 }

@@ -42,14 +42,16 @@ class NumberingTest : public DbTest {
     return temp.number();
   }
   double NextNo() {
-    return Scalar("SELECT Document_Next_No FROM Document_Prefix WHERE Document_Prefix = 'SOR' "
-                  "AND Company_Prefix = '01' AND Branch_Prefix = '01'")
+    return Scalar(
+               "SELECT Document_Next_No FROM Document_Prefix WHERE Document_Prefix = 'SOR' "
+               "AND Company_Prefix = '01' AND Branch_Prefix = '01'")
         .ToDouble();
   }
   void SetNextNo(double n) {
-    conn->Execute("UPDATE Document_Prefix SET Document_Next_No = ? WHERE Document_Prefix = 'SOR' "
-                  "AND Company_Prefix = '01' AND Branch_Prefix = '01'",
-                  {Value(n)});
+    conn->Execute(
+        "UPDATE Document_Prefix SET Document_Next_No = ? WHERE Document_Prefix = 'SOR' "
+        "AND Company_Prefix = '01' AND Branch_Prefix = '01'",
+        {Value(n)});
   }
   // Processes `no` and answers the final number, or the failure text.
   std::string Process(const std::string& no, ProcessMode mode) {
@@ -86,7 +88,8 @@ TEST_F(NumberingTest, SavingDrawsTemporaryNumbersFromTheirOwnCounter) {
 TEST_F(NumberingTest, ProcessingGivesTheFinalNumberToTheMasterAndItsLines) {
   std::string no = SaveOrder(3);
   EXPECT_EQ(Process(no, {}), "0101SOR1");
-  EXPECT_EQ(Count("Sales_Order_Master", "Sales_Ord_No = ? AND Sales_ord_Identity = 1 AND "
+  EXPECT_EQ(Count("Sales_Order_Master",
+                  "Sales_Ord_No = ? AND Sales_ord_Identity = 1 AND "
                   "process_Flag = 1 AND Last_Update = ?",
                   {"0101SOR1", "06/Dec/2026"}),
             1);
@@ -127,7 +130,7 @@ TEST_F(NumberingTest, SynchronisationKeepsTheStoredIdentity) {
   std::string no = SaveOrder(1);
   ProcessMode sync{false, true, false, 0};
   EXPECT_EQ(Process(no, sync), "0101SOR1");  // identity 1 was stored with the temporary number
-  EXPECT_EQ(NextNo(), 1);                     // the counter is not used
+  EXPECT_EQ(NextNo(), 1);                    // the counter is not used
   ProcessMode sync_manual{false, true, true, 7};
   EXPECT_EQ(Process(SaveOrder(1), sync_manual), "0101SOR2");
   EXPECT_EQ(NextNo(), 8);  // the manual raise still runs
@@ -152,8 +155,9 @@ TEST_F(NumberingTest, IncreaseConfirmsAReservationOrMovesTheCounterOn) {
   EXPECT_EQ(counter->Get("NextDocumentNo").ToInt32(), 1);
   ASSERT_TRUE(counter->Invoke("Increase_Counter", {Value(true)}).ToBool());  // confirms: no move
   auto temp_next = [&] {
-    return Scalar("SELECT Document_Temp_Next_No FROM Document_Prefix WHERE Document_Prefix = "
-                  "'CRM' AND Branch_Prefix = '01'")
+    return Scalar(
+               "SELECT Document_Temp_Next_No FROM Document_Prefix WHERE Document_Prefix = "
+               "'CRM' AND Branch_Prefix = '01'")
         .ToDouble();
   };
   EXPECT_EQ(temp_next(), 2);

@@ -93,18 +93,30 @@ TEST_F(ServicesTest, AStockOutMovesStockAndItsCostAtAverageCost) {
   EXPECT_EQ(out->Get("ItemType").ToInt32(), 0);
   EXPECT_DOUBLE_EQ(out->Get("SellingValue").ToDouble(), 25);  // 10 at 2.5
   EXPECT_EQ(out->Get("TotalQty").ToDouble(), 90);
-  EXPECT_EQ(Scalar("SELECT Stock_Amount FROM Item_Master WHERE Item_Code = '01P100'").ToDouble(), 225);
+  EXPECT_EQ(Scalar("SELECT Stock_Amount FROM Item_Master WHERE Item_Code = '01P100'").ToDouble(),
+            225);
 
   auto move = Make("QLNInventory.StockMovement");
   for (auto [k, v] : std::initializer_list<std::pair<const char*, Value>>{
-           {"CompanyPrefix", "01"}, {"BranchPrefix", "01"}, {"DocumentPrefix", "DEL"},
-           {"ItemCode", "01P100"}, {"ItemName", "Printer Paper A4"}, {"UnitName", "Box"},
-           {"UnitQty", 1.0}, {"OutQty", 10.0}, {"OutAmount", 25.0}, {"OutPrice", 2.5},
-           {"DocumentNo", "0101DEL1"}, {"DocumentDate", Date::FromYmd(2026, 12, 6)},
-           {"DocumentType", "Delivery"}, {"LocationID", 1}, {"LocationName", "Location1"}})
+           {"CompanyPrefix", "01"},
+           {"BranchPrefix", "01"},
+           {"DocumentPrefix", "DEL"},
+           {"ItemCode", "01P100"},
+           {"ItemName", "Printer Paper A4"},
+           {"UnitName", "Box"},
+           {"UnitQty", 1.0},
+           {"OutQty", 10.0},
+           {"OutAmount", 25.0},
+           {"OutPrice", 2.5},
+           {"DocumentNo", "0101DEL1"},
+           {"DocumentDate", Date::FromYmd(2026, 12, 6)},
+           {"DocumentType", "Delivery"},
+           {"LocationID", 1},
+           {"LocationName", "Location1"}})
     move->Set(k, v);
   ASSERT_TRUE(Call(move, "StockMovement", {Value(10.0)})) << last_error;
-  EXPECT_EQ(Scalar("SELECT Base_Qty FROM Stock_Movement WHERE Document_No = '0101DEL1'").ToDouble(), -10);
+  EXPECT_EQ(Scalar("SELECT Base_Qty FROM Stock_Movement WHERE Document_No = '0101DEL1'").ToDouble(),
+            -10);
   EXPECT_TRUE(Books().empty());
 
   // Everything that is left goes out at the whole remaining amount.
@@ -180,10 +192,14 @@ TEST_F(ServicesTest, InventoryLocationsOrderedQuantitiesAndAccounts) {
   loc->Set("LocationQty", 4.0);
   ASSERT_TRUE(Call(loc, "UpdateLocationStock", {Value(1)})) << last_error;
   EXPECT_EQ(Scalar("SELECT Quantity FROM Location_Stock WHERE Item_Code = '01P200' AND "
-                   "Location_ID = 2").ToDouble(), 6);
+                   "Location_ID = 2")
+                .ToDouble(),
+            6);
   ASSERT_TRUE(Call(loc, "UpdateLocationStock", {Value(0)}));
   EXPECT_EQ(Scalar("SELECT Quantity FROM Location_Stock WHERE Item_Code = '01P200' AND "
-                   "Location_ID = 2").ToDouble(), 10);
+                   "Location_ID = 2")
+                .ToDouble(),
+            10);
   EXPECT_FALSE(Call(loc, "UpdateLocationStock", {Value(2)}));
 
   auto inv = Make("QLNInventory.Inventory");
@@ -194,7 +210,9 @@ TEST_F(ServicesTest, InventoryLocationsOrderedQuantitiesAndAccounts) {
   inv->Set("ItemQuantity", 2.0);
   ASSERT_TRUE(Call(inv, "Update_Item_OrderedQty", {Value("Decrease")}));
   EXPECT_EQ(Scalar("SELECT Ordered_Qty FROM Item_Branch_Stock WHERE Item_Code = '01P300' AND "
-                   "Branch_Prefix = '02'").ToDouble(), 3);
+                   "Branch_Prefix = '02'")
+                .ToDouble(),
+            3);
   EXPECT_FALSE(Call(inv, "Update_Item_OrderedQty", {Value("Sideways")}));
   EXPECT_EQ(last_error, "Invalid direction 'Sideways': use Increase or Decrease.");
 
@@ -240,12 +258,14 @@ TEST_F(ServicesTest, CurrencyLookUpsSalesLogChequesAndTheVoucherContract) {
 
   auto general = CreateObject("QLNSystem.General");
   general->Set("ADOConnectionString", cs);
-  EXPECT_EQ(general->Invoke("GetFldValue", {Value("Chart_Of_Accounts"), Value("Account_Name"),
-                                            Value("Account_No"), Value("01011300")})
+  EXPECT_EQ(general
+                ->Invoke("GetFldValue", {Value("Chart_Of_Accounts"), Value("Account_Name"),
+                                         Value("Account_No"), Value("01011300")})
                 .ToText(),
             "Inventory");
-  EXPECT_EQ(general->Invoke("GetFldValue", {Value("Item_Master"), Value("Item_Type"),
-                                            Value("Item_Code"), Value("01S100")})
+  EXPECT_EQ(general
+                ->Invoke("GetFldValue", {Value("Item_Master"), Value("Item_Type"),
+                                         Value("Item_Code"), Value("01S100")})
                 .ToText(),
             "1");
   EXPECT_THROW(general->Invoke("GetFldValue", {Value("Nothing"), Value("X")}), Error);

@@ -22,15 +22,17 @@ std::string PgBase() {
 
 std::string WithSearchPath(const std::string& base, const std::string& schema) {
   if (base.starts_with("postgres")) {
-    return base + (base.find('?') == std::string::npos ? "?" : "&") +
-           "options=-csearch_path%3D" + schema;
+    return base + (base.find('?') == std::string::npos ? "?" : "&") + "options=-csearch_path%3D" +
+           schema;
   }
   return base + " options='-c search_path=" + schema + "'";
 }
 
 }  // namespace
 
-bool UsingPostgres() { return !PgBase().empty(); }
+bool UsingPostgres() {
+  return !PgBase().empty();
+}
 
 void DbTest::SetUp() {
   int n = ++counter;

@@ -22,8 +22,8 @@ class DbTest : public ::testing::Test {
   std::int64_t Count(std::string_view table, std::string_view where = "",
                      const std::vector<Value>& params = {});
 
-  std::string cs;        // the connection string of the test database
-  ConnectionRef conn;    // an open connection object on it
+  std::string cs;      // the connection string of the test database
+  ConnectionRef conn;  // an open connection object on it
   bool with_sample = true;
 
  private:

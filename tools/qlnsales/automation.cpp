@@ -33,7 +33,8 @@ std::string TextField(const json& request, const char* name) {
 
 int IntField(const json& request, const char* name) {
   const json& v = Field(request, name);
-  if (!v.is_number_integer()) throw BadRequest(std::string("field \"") + name + "\" must be a whole number");
+  if (!v.is_number_integer())
+    throw BadRequest(std::string("field \"") + name + "\" must be a whole number");
   return v.get<int>();
 }
 
@@ -55,7 +56,9 @@ AutomationSession::AutomationSession() : shell_(std::make_shared<ScriptedShell>(
   SetShell(shell_);
 }
 
-AutomationSession::~AutomationSession() { SetShell(nullptr); }
+AutomationSession::~AutomationSession() {
+  SetShell(nullptr);
+}
 
 ObjectRef AutomationSession::Lookup(const std::string& handle) const {
   auto it = handles_.find(handle);
@@ -75,16 +78,20 @@ std::string AutomationSession::HandleOf(const ObjectRef& object) {
 
 Value AutomationSession::Decode(const json& v) const {
   switch (v.type()) {
-    case json::value_t::null: return Value();
-    case json::value_t::boolean: return Value(v.get<bool>());
+    case json::value_t::null:
+      return Value();
+    case json::value_t::boolean:
+      return Value(v.get<bool>());
     case json::value_t::number_integer:
     case json::value_t::number_unsigned: {
       auto n = v.get<std::int64_t>();
       if (n >= INT32_MIN && n <= INT32_MAX) return Value(static_cast<std::int32_t>(n));
       return Value(n);
     }
-    case json::value_t::number_float: return Value(v.get<double>());
-    case json::value_t::string: return Value(v.get<std::string>());
+    case json::value_t::number_float:
+      return Value(v.get<double>());
+    case json::value_t::string:
+      return Value(v.get<std::string>());
     case json::value_t::object:
       if (v.size() == 1 && v.contains("date") && v["date"].is_string()) {
         auto d = convert::ParseDate(v["date"].get<std::string>());
@@ -96,7 +103,8 @@ Value AutomationSession::Decode(const json& v) const {
         if (v["object"].is_string()) return Value(Lookup(v["object"].get<std::string>()));
       }
       break;
-    default: break;
+    default:
+      break;
   }
   throw BadRequest("unsupported value " + v.dump() +
                    ": use a string, number, true/false, null, {\"date\":...} or {\"object\":...}");
@@ -104,16 +112,21 @@ Value AutomationSession::Decode(const json& v) const {
 
 json AutomationSession::Encode(const Value& v) {
   switch (v.kind()) {
-    case Value::Kind::Empty: return nullptr;
-    case Value::Kind::Bool: return v.ToBool();
+    case Value::Kind::Empty:
+      return nullptr;
+    case Value::Kind::Bool:
+      return v.ToBool();
     case Value::Kind::Int32:
-    case Value::Kind::Int64: return v.ToInt64();
+    case Value::Kind::Int64:
+      return v.ToInt64();
     case Value::Kind::Double: {
       double d = v.ToDouble();
       return std::isfinite(d) ? json(d) : json(convert::NumberToText(d));
     }
-    case Value::Kind::Text: return v.ToText();
-    case Value::Kind::Date: return json{{"date", IsoDateTime(v.ToDate())}};
+    case Value::Kind::Text:
+      return v.ToText();
+    case Value::Kind::Date:
+      return json{{"date", IsoDateTime(v.ToDate())}};
     case Value::Kind::Object: {
       auto o = v.ToObject();
       return json{{"object", o ? json(HandleOf(o)) : json(nullptr)}};
@@ -147,8 +160,9 @@ json AutomationSession::Dispatch(const json& request) {
         if (!cell.is_array() || cell.size() != 3 || !cell[0].is_number_integer() ||
             !cell[1].is_number_integer())
           throw BadRequest("each cell is [row, col, text]");
-        grid->SetTextMatrix(cell[0].get<int>(), cell[1].get<int>(),
-                            cell[2].is_string() ? cell[2].get<std::string>() : Decode(cell[2]).ToText());
+        grid->SetTextMatrix(
+            cell[0].get<int>(), cell[1].get<int>(),
+            cell[2].is_string() ? cell[2].get<std::string>() : Decode(cell[2]).ToText());
       }
     }
     handles_[name] = grid;
@@ -211,8 +225,10 @@ json AutomationSession::Dispatch(const json& request) {
   }
   if (op == "answer") {
     const json& text = Field(request, "text");
-    if (!text.is_null() && !text.is_string()) throw BadRequest("field \"text\" must be a string or null");
-    shell_->QueueAnswer(text.is_null() ? std::nullopt : std::optional<std::string>(text.get<std::string>()));
+    if (!text.is_null() && !text.is_string())
+      throw BadRequest("field \"text\" must be a string or null");
+    shell_->QueueAnswer(text.is_null() ? std::nullopt
+                                       : std::optional<std::string>(text.get<std::string>()));
     return {{"ok", true}};
   }
   if (op == "messages") {

@@ -12,15 +12,17 @@
 #include "qlnsales/customer.h"
 #include "qlnsales/delivery.h"
 #include "qlnsales/direct_delivery.h"
-#include "qlnsales/sales_order.h"
 #include "qlnsales/grid.h"
 #include "qlnsales/registry.h"
+#include "qlnsales/sales_order.h"
 #include "report.h"
 
 namespace qlnsales::cli {
 namespace {
 
-void Step(const std::string& text) { fmt::print("  - {}\n", text); }
+void Step(const std::string& text) {
+  fmt::print("  - {}\n", text);
+}
 
 void Check(bool ok, const std::string& what, const std::string& err) {
   if (!ok) throw Error(what + " failed: " + err);
@@ -124,10 +126,14 @@ int Demo(const std::string& db) {
   auto grid = std::make_shared<MemoryGrid>(4, 9);
   auto opening = CreateObject("QLNSales.CustomerOB");
   for (const auto& [name, value] : std::initializer_list<std::pair<const char*, Value>>{
-           {"AdoConnectionObject", Value(conn)}, {"ConnectionString", Value(cs)},
-           {"CustomerCode", Value("01C001")}, {"CustomerName", Value("O'Brien Trading W.L.L.")},
-           {"CompanyPrefix", Value("01")}, {"BranchPrefix", Value("01")},
-           {"CurrencyCode", Value("BHD")}, {"LastUpdate", Value(Date::Today())},
+           {"AdoConnectionObject", Value(conn)},
+           {"ConnectionString", Value(cs)},
+           {"CustomerCode", Value("01C001")},
+           {"CustomerName", Value("O'Brien Trading W.L.L.")},
+           {"CompanyPrefix", Value("01")},
+           {"BranchPrefix", Value("01")},
+           {"CurrencyCode", Value("BHD")},
+           {"LastUpdate", Value(Date::Today())},
            {"GridName", Value(grid)}})
     opening->Set(name, value);
   auto enter = [&](int row, const char* ref, const char* date, const char* amount) {
@@ -142,8 +148,9 @@ int Demo(const std::string& db) {
   Check(opening->Invoke("Create_OB", {Value("Debit")}).ToBool() &&
             opening->Invoke("Process_OB", {Value("Debit")}).ToBool(),
         "Process_OB", opening->Get("ErrDesc").ToText());
-  Step("Entered two open invoices from the old books and processed them into invoices "
-       "0101OBI1 and 0101OBI2.");
+  Step(
+      "Entered two open invoices from the old books and processed them into invoices "
+      "0101OBI1 and 0101OBI2.");
   grid->SetRows(1);
   grid->SetRows(4);
   enter(1, "OLD-ADV-17", "20/11/2026", "400");
@@ -157,9 +164,17 @@ int Demo(const std::string& db) {
   auto order_grid = std::make_shared<MemoryGrid>(4, 18);
   auto order_line = [&](int row, const char* item, const char* name, const char* unit,
                         const char* qty, const char* price, const char* amount) {
-    for (auto [col, text] : std::initializer_list<std::pair<int, const char*>>{
-             {1, item}, {2, name}, {3, "1"}, {4, unit}, {5, "1"}, {6, qty}, {7, price},
-             {10, amount}, {11, amount}, {15, price}, {17, "0"}})
+    for (auto [col, text] : std::initializer_list<std::pair<int, const char*>>{{1, item},
+                                                                               {2, name},
+                                                                               {3, "1"},
+                                                                               {4, unit},
+                                                                               {5, "1"},
+                                                                               {6, qty},
+                                                                               {7, price},
+                                                                               {10, amount},
+                                                                               {11, amount},
+                                                                               {15, price},
+                                                                               {17, "0"}})
       order_grid->SetTextMatrix(row, col, text);
   };
   order_line(1, "P100", "Printer Paper A4", "Box", "20", "4.500", "90");
@@ -186,9 +201,10 @@ int Demo(const std::string& db) {
   reread.OrderGridName = std::make_shared<MemoryGrid>(1, 18);
   reread.SalesOrdNo = order.SalesOrdNo;
   Check(reread.Get_Order(), "Get_Order", reread.ErrDesc());
-  Step(fmt::format("Saved sales order {} for {} lines, total {} {:.3f}; read it back with {} lines.",
-                   order.SalesOrdNo, 3, reread.CurrencySymbol, reread.SalesOrdTotalAmount,
-                   reread.OrderGridName->Rows() - 2));
+  Step(
+      fmt::format("Saved sales order {} for {} lines, total {} {:.3f}; read it back with {} lines.",
+                  order.SalesOrdNo, 3, reread.CurrencySymbol, reread.SalesOrdTotalAmount,
+                  reread.OrderGridName->Rows() - 2));
 
   Delivery delivery;
   delivery.AdoDBConnectionObject = conn;
@@ -203,8 +219,8 @@ int Demo(const std::string& db) {
   delivery.LastUpdate = Date::Today();
   Check(delivery.Get_Order_Details(), "Get_Order_Details", delivery.ErrDesc());
   auto& lines = *delivery.DeliveryGridName;
-  lines.SetTextMatrix(1, 1, "1");   // all of the paper
-  lines.SetTextMatrix(2, 1, "1");   // half of the cartridges
+  lines.SetTextMatrix(1, 1, "1");  // all of the paper
+  lines.SetTextMatrix(2, 1, "1");  // half of the cartridges
   lines.SetTextMatrix(2, 7, "3");
   for (int row = 1; row <= 2; ++row) {
     lines.SetTextMatrix(row, 20, "Location1");
@@ -226,9 +242,18 @@ int Demo(const std::string& db) {
 
   // A direct delivery in US dollars, without an order.
   auto direct_grid = std::make_shared<MemoryGrid>(2, 19);
-  for (auto [col, text] : std::initializer_list<std::pair<int, const char*>>{
-           {1, "P300"}, {2, "Desk Lamp"}, {4, "Pcs"}, {5, "1"}, {6, "3"}, {7, "119.36"},
-           {10, "358.09"}, {11, "135"}, {13, "45"}, {14, "Showroom"}, {17, "2"}, {18, "0"}})
+  for (auto [col, text] : std::initializer_list<std::pair<int, const char*>>{{1, "P300"},
+                                                                             {2, "Desk Lamp"},
+                                                                             {4, "Pcs"},
+                                                                             {5, "1"},
+                                                                             {6, "3"},
+                                                                             {7, "119.36"},
+                                                                             {10, "358.09"},
+                                                                             {11, "135"},
+                                                                             {13, "45"},
+                                                                             {14, "Showroom"},
+                                                                             {17, "2"},
+                                                                             {18, "0"}})
     direct_grid->SetTextMatrix(1, col, text);
   DirectDelivery direct;
   direct.AdoDBConnectionObject = conn;
@@ -251,14 +276,16 @@ int Demo(const std::string& db) {
   direct.OnlineFlag = true;
   Check(direct.Create_Direct_Delivery() && direct.Process_Direct_Delivery(),
         "Process_Direct_Delivery", direct.ErrDesc());
-  Step(fmt::format("Delivered 3 desk lamps to 01C002 in US dollars as {}; the cost went to the "
-                   "ledger in both currencies.",
-                   direct.DirectDeliveryNo));
+  Step(
+      fmt::format("Delivered 3 desk lamps to 01C002 in US dollars as {}; the cost went to the "
+                  "ledger in both currencies.",
+                  direct.DirectDeliveryNo));
 
   Customer missing;
   missing.ConnectionString = cs;
   if (!missing.Get_Customer("01C999"))
-    Step(fmt::format("Asked for customer 01C999, which does not exist: \"{}\".", missing.ErrDesc()));
+    Step(
+        fmt::format("Asked for customer 01C999, which does not exist: \"{}\".", missing.ErrDesc()));
 
   PrintDocuments(*conn);
   PrintTable("Receivable lines",

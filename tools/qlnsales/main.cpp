@@ -22,22 +22,26 @@ int Run(const std::string& file) {
 }  // namespace qlnsales::cli
 
 int main(int argc, char** argv) {
-  CLI::App app{"qlnsales - the sales module: customers, orders, deliveries, cash memos, invoices, "
-               "returns and tax.\nDB is a connection string (sqlite:PATH, postgresql://..., "
-               "key=value ...) or a file path meaning SQLite."};
+  CLI::App app{
+      "qlnsales - the sales module: customers, orders, deliveries, cash memos, invoices, "
+      "returns and tax.\nDB is a connection string (sqlite:PATH, postgresql://..., "
+      "key=value ...) or a file path meaning SQLite."};
   app.require_subcommand(1);
-  app.footer("Exit status: 0 success, 1 the command ran and found a problem (failed requests, "
-             "broken books), 2 it could not run.");
+  app.footer(
+      "Exit status: 0 success, 1 the command ran and found a problem (failed requests, "
+      "broken books), 2 it could not run.");
 
   std::string init_db;
   bool sample = false;
   auto* init = app.add_subcommand("init", "Create the schema in DB, or bring it up to date");
   init->add_option("DB", init_db, "Database to create or migrate")->required();
-  init->add_flag("--sample", sample, "Also add a small sample company (company 01, branches 01 and 02)");
+  init->add_flag("--sample", sample,
+                 "Also add a small sample company (company 01, branches 01 and 02)");
 
   std::string demo_db;
   auto* demo = app.add_subcommand("demo", "Tell a short sales story on a fresh embedded database");
-  demo->add_option("DB", demo_db, "Keep the database here (default: a temporary file, removed after)");
+  demo->add_option("DB", demo_db,
+                   "Keep the database here (default: a temporary file, removed after)");
 
   std::string run_file = "-";
   auto* run = app.add_subcommand(

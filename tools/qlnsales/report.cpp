@@ -50,9 +50,9 @@ void PrintTable(const std::string& title, const ResultSet& rs, int decimals) {
 }
 
 void PrintDocuments(Connection& conn) {
-  PrintTable("Documents",
-             conn.Query(
-                 "SELECT 'Sales order' AS Document, Sales_Ord_No AS Number, Customer_Code AS "
+  PrintTable(
+      "Documents",
+      conn.Query("SELECT 'Sales order' AS Document, Sales_Ord_No AS Number, Customer_Code AS "
                  "Customer, Sales_Ord_Total_Amount AS Total FROM Sales_Order_Master UNION ALL "
                  "SELECT 'Delivery', Delivery_No, Customer_Code, Delivery_Total_Amount FROM "
                  "Delivery_Master UNION ALL SELECT 'Direct delivery', Direct_Delivery_No, "
@@ -102,8 +102,9 @@ std::size_t PrintBooksCheck(Connection& conn) {
   auto violations = services::CheckBooks(conn);
   fmt::print("\nBooks check\n");
   if (violations.empty())
-    fmt::print("  The books hold: every document balances, every account, item and customer "
-               "agrees with its lines.\n");
+    fmt::print(
+        "  The books hold: every document balances, every account, item and customer "
+        "agrees with its lines.\n");
   for (const auto& v : violations) fmt::print("  {}\n", v);
   return violations.size();
 }

@@ -31,17 +31,24 @@ struct SourceColumns {
   const char* invalid_number;
 };
 
-const SourceColumns kOrder{"Sales_Order_Master", "Sales_Order_Detail", "Sales_Ord_No",
-                           "Sales_Ord_Date", "Sales_Ord_Ordered_Qty", "Sales_Ord_Delivered_Qty",
-                           "Sales_Ord_Unit_Price", "Sales_Ord_Disc_Amount",
-                           "Sales_Ord_FC_Disc_Amount", "Sales_Ord_Item_Amount",
-                           "Sales_Ord_FC_Item_Amount", "Sales_Ord_FC_Unit_Price",
-                           "Invalid Sales Order No"};
-const SourceColumns kCashMemo{"Cash_Memo_Master", "Cash_Memo_Detail", "Cash_Memo_No",
-                              "Cash_Memo_Date", "Cash_Memo_Qty", "Cash_Memo_Delivered_Qty",
-                              "Cash_Memo_Unit_Price", "Cash_Memo_Disc_Amount",
-                              "Cash_Memo_FC_Disc_Amount", "Cash_Memo_Item_Amount",
-                              "Cash_Memo_FC_Item_Amount", "Cash_Memo_FC_Unit_Price",
+const SourceColumns kOrder{
+    "Sales_Order_Master",    "Sales_Order_Detail",       "Sales_Ord_No",
+    "Sales_Ord_Date",        "Sales_Ord_Ordered_Qty",    "Sales_Ord_Delivered_Qty",
+    "Sales_Ord_Unit_Price",  "Sales_Ord_Disc_Amount",    "Sales_Ord_FC_Disc_Amount",
+    "Sales_Ord_Item_Amount", "Sales_Ord_FC_Item_Amount", "Sales_Ord_FC_Unit_Price",
+    "Invalid Sales Order No"};
+const SourceColumns kCashMemo{"Cash_Memo_Master",
+                              "Cash_Memo_Detail",
+                              "Cash_Memo_No",
+                              "Cash_Memo_Date",
+                              "Cash_Memo_Qty",
+                              "Cash_Memo_Delivered_Qty",
+                              "Cash_Memo_Unit_Price",
+                              "Cash_Memo_Disc_Amount",
+                              "Cash_Memo_FC_Disc_Amount",
+                              "Cash_Memo_Item_Amount",
+                              "Cash_Memo_FC_Item_Amount",
+                              "Cash_Memo_FC_Unit_Price",
                               "Invalid Cash Memo No"};
 
 }  // namespace
@@ -61,8 +68,8 @@ bool Delivery::Get_CashMemo_Details() {
 bool Delivery::FillFromSource(bool order) {
   const SourceColumns& s = order ? kOrder : kCashMemo;
   auto conn = connection_rule::StringOnly(ADOConnectionString);
-  auto masters = conn->Query(std::string("SELECT * FROM ") + s.master + " WHERE " + s.number + " = ?",
-                             {SourceNo});
+  auto masters = conn->Query(
+      std::string("SELECT * FROM ") + s.master + " WHERE " + s.number + " = ?", {SourceNo});
   if (masters.empty()) return Fail(s.invalid_number);
   Row m = masters.front();
   SourceDate = m.Required(s.date).ToDate();
@@ -127,7 +134,8 @@ bool Delivery::Create_Delivery(std::optional<bool> Save_Detail_Flag) {
   return Trap([&] {
     if (with_lines) RequireGrid(DeliveryGridName, "DeliveryGridName");
     TemporaryNumbering number;
-    if (auto err = number.Draw(AdoDBConnectionObject, {CompanyPrefix, BranchPrefix, DocumentPrefix}))
+    if (auto err =
+            number.Draw(AdoDBConnectionObject, {CompanyPrefix, BranchPrefix, DocumentPrefix}))
       return Fail(*err);
     DeliveryIdentity = number.identity();
     DeliveryNo = number.number();
@@ -142,12 +150,14 @@ bool Delivery::Create_Delivery_Master() {
   return Trap([&] {
     Connection& conn = *connection_rule::ObjectOnly(AdoDBConnectionObject);
     if (auto symbol = CurrencySymbolOf(conn, CurrencyCode)) CurrencySymbol = *symbol;
-    bool exists = !conn.Query("SELECT Delivery_No FROM Delivery_Master WHERE Delivery_No = ?",
-                              {DeliveryNo})
-                       .empty();
+    bool exists =
+        !conn.Query("SELECT Delivery_No FROM Delivery_Master WHERE Delivery_No = ?", {DeliveryNo})
+             .empty();
     Record row;
-    if (!exists) row.Set("Delivery_No", DeliveryNo).Set("Delivery_Identity", DeliveryIdentity);
-    else conn.Execute("DELETE FROM Delivery_Detail WHERE Delivery_No = ?", {DeliveryNo});
+    if (!exists)
+      row.Set("Delivery_No", DeliveryNo).Set("Delivery_Identity", DeliveryIdentity);
+    else
+      conn.Execute("DELETE FROM Delivery_Detail WHERE Delivery_No = ?", {DeliveryNo});
     // Texts marked "if set" keep their stored value when the property is empty.
     auto if_set = [&row](const char* column, const std::string& text) {
       if (!text.empty()) row.Set(column, text);

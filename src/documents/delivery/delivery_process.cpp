@@ -43,7 +43,8 @@ bool Delivery::Process_Delivery(std::string& /*source: not used*/) {
     if (auto err = numbering.Open(*conn, DeliveryNo)) return Fail(*err);
     Row stored = numbering.stored();
     // A delivery is processed once: a second run would draw another number and post twice.
-    if (!replication && IsFinalNumber(numbering.temporary_number())) return Fail("Already Processed");
+    if (!replication && IsFinalNumber(numbering.temporary_number()))
+      return Fail("Already Processed");
     const Series series{CompanyPrefix, BranchPrefix, DocumentPrefix};
     const std::string source = stored.Text("Source_No");
     const bool from_cash_memo =
@@ -116,7 +117,9 @@ bool Delivery::Update_Order_Delivered_Qty(bool from_cash_memo) {
   Connection& conn = *AdoDBConnectionObject;
   const Value stamp = Stamp("Sales_Order_Master", LastUpdate);
   if (!from_cash_memo)
-    Record().Set("Delivered_Flag", 1).Set("Last_Update", stamp)
+    Record()
+        .Set("Delivered_Flag", 1)
+        .Set("Last_Update", stamp)
         .Update(conn, "Sales_Order_Master", Record().Set("Sales_Ord_No", SourceNo));
   auto lines = conn.Query("SELECT * FROM Delivery_Detail WHERE Delivery_No = ?", {DeliveryNo});
   for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -127,15 +130,17 @@ bool Delivery::Update_Order_Delivered_Qty(bool from_cash_memo) {
     const double qty = l.Double("Delivery_Qty");
     if (from_cash_memo) {
       // The memo's line: memo number, line serial and item.
-      auto memo = conn.Query(std::string("SELECT Cash_Memo_Qty, Inventory_Value FROM Cash_Memo_Detail "
-                                         "WHERE Cash_Memo_No = ? AND SL_No = ? AND ") +
-                                 (by_code ? "Item_Code = ?" : "Item_Name = ?"),
-                             {Value(SourceNo), serial, Value(by_code ? item : l.Text("Item_Name"))});
+      auto memo =
+          conn.Query(std::string("SELECT Cash_Memo_Qty, Inventory_Value FROM Cash_Memo_Detail "
+                                 "WHERE Cash_Memo_No = ? AND SL_No = ? AND ") +
+                         (by_code ? "Item_Code = ?" : "Item_Name = ?"),
+                     {Value(SourceNo), serial, Value(by_code ? item : l.Text("Item_Name"))});
       if (memo.empty()) return Fail("Invalid Item Details");
       double memo_qty = memo.front().Double("Cash_Memo_Qty");
-      conn.Execute("UPDATE Cash_Memo_Detail SET Cash_Memo_Delivered_Qty = Cash_Memo_Delivered_Qty "
-                   "+ ?, Last_Update = ? WHERE Cash_Memo_No = ? AND SL_No = ?",
-                   {Value(qty), Stamp("Cash_Memo_Detail", LastUpdate), Value(SourceNo), serial});
+      conn.Execute(
+          "UPDATE Cash_Memo_Detail SET Cash_Memo_Delivered_Qty = Cash_Memo_Delivered_Qty "
+          "+ ?, Last_Update = ? WHERE Cash_Memo_No = ? AND SL_No = ?",
+          {Value(qty), Stamp("Cash_Memo_Detail", LastUpdate), Value(SourceNo), serial});
       // The goods left stock with the memo: the delivered share of the memo line's cost.
       double value = memo_qty == 0 ? 0 : memo.front().Double("Inventory_Value") * qty / memo_qty;
       conn.Execute("UPDATE Delivery_Detail SET Inventory_Value = ? WHERE SL_No = ?",
@@ -156,9 +161,24 @@ bool Delivery::Update_Order_Delivered_Qty(bool from_cash_memo) {
 bool Delivery::Post_Stock_Movement(const std::vector<Line>& lines) {
   for (const Line& l : lines) {
     if (!l.stock()) continue;
-    Movement m{CompanyPrefix, BranchPrefix, StockMovementPrefix, DeliveryNo, "OUT", DeliveryDate,
-               l.item, l.item_name, l.unit, l.period, l.unit_code, l.foc, l.unit_qty,
-               l.unit_qty * l.qty, l.value, l.location_id, l.location_name, DeliveryComments,
+    Movement m{CompanyPrefix,
+               BranchPrefix,
+               StockMovementPrefix,
+               DeliveryNo,
+               "OUT",
+               DeliveryDate,
+               l.item,
+               l.item_name,
+               l.unit,
+               l.period,
+               l.unit_code,
+               l.foc,
+               l.unit_qty,
+               l.unit_qty * l.qty,
+               l.value,
+               l.location_id,
+               l.location_name,
+               DeliveryComments,
                Value(convert::FormatDayMonthName(LastUpdate))};
     if (auto err = PostMovementOut(AdoDBConnectionObject, m)) return Fail(*err);
   }
@@ -169,18 +189,22 @@ bool Delivery::Post_Delivery_Cost(const std::vector<Line>& lines) {
   // The branch's accounts, read once, when a line posts cost.
   std::optional<std::string> inventory, cog, foc;
   Connection& conn = *AdoDBConnectionObject;
-  LedgerHeader h{AdoDBConnectionObject, DeliveryNo, DocumentPrefix, DeliveryDate, CurrencyCode,
-                 CurrencySymbol, ForeignCurrencyFlag, Value(convert::FormatDayMonthName(LastUpdate))};
+  LedgerHeader h{AdoDBConnectionObject, DeliveryNo,
+                 DocumentPrefix,        DeliveryDate,
+                 CurrencyCode,          CurrencySymbol,
+                 ForeignCurrencyFlag,   Value(convert::FormatDayMonthName(LastUpdate))};
   for (const Line& l : lines) {
     if (l.item_type != 0) continue;  // type 3 moves stock but posts no cost
     if (!inventory) {
-      auto a = conn.Query("SELECT Inventory_Account_No FROM Default_Account_Preferences WHERE "
-                          "Branch_Prefix = ?",
-                          {BranchPrefix});
+      auto a = conn.Query(
+          "SELECT Inventory_Account_No FROM Default_Account_Preferences WHERE "
+          "Branch_Prefix = ?",
+          {BranchPrefix});
       if (a.empty()) return Fail("Set the Default settings in the Account Preferences");
-      auto s = conn.Query("SELECT COG_Account_No, FOC_Account_No FROM Default_Sales_Preferences "
-                          "WHERE Branch_Prefix = ?",
-                          {BranchPrefix});
+      auto s = conn.Query(
+          "SELECT COG_Account_No, FOC_Account_No FROM Default_Sales_Preferences "
+          "WHERE Branch_Prefix = ?",
+          {BranchPrefix});
       if (s.empty()) return Fail("Set the Sales default settings in the Sales Preferences");
       inventory = a.front().Text("Inventory_Account_No");
       cog = s.front().Text("COG_Account_No");
@@ -193,7 +217,8 @@ bool Delivery::Post_Delivery_Cost(const std::vector<Line>& lines) {
     const bool free = l.foc != 0;
     if (auto err = PostLedgerLine(h, free ? *foc : *cog,
                                   (free ? "Free Of Cost Account : Item Code - "
-                                        : "Cost Of Goods Account : Item Code - ") + code,
+                                        : "Cost Of Goods Account : Item Code - ") +
+                                      code,
                                   l.value, 0, l.value, 0))
       return Fail(*err);
   }
@@ -207,12 +232,13 @@ bool Delivery::Post_Location_Stock(const std::vector<Line>& lines) {
     if (auto err = LocationOut(AdoDBConnectionObject, CompanyPrefix, BranchPrefix, l.item,
                                l.item_name, l.location_id, l.location_name, l.qty, l.unit, stamp))
       return Fail(*err);
-    auto inventory = NewModule("QLNInventory.Inventory",
-                               {{"AdoConnectionObject", Value(AdoDBConnectionObject)},
-                                {"BranchPrefix", Value(BranchPrefix)},
-                                {"ItemCode", Value(l.item)},
-                                {"ItemQuantity", Value(l.unit_qty * l.qty)}});
-    if (auto err = Call(inventory, "Update_Item_OrderedQty", {Value("Decrease")})) return Fail(*err);
+    auto inventory =
+        NewModule("QLNInventory.Inventory", {{"AdoConnectionObject", Value(AdoDBConnectionObject)},
+                                             {"BranchPrefix", Value(BranchPrefix)},
+                                             {"ItemCode", Value(l.item)},
+                                             {"ItemQuantity", Value(l.unit_qty * l.qty)}});
+    if (auto err = Call(inventory, "Update_Item_OrderedQty", {Value("Decrease")}))
+      return Fail(*err);
   }
   return true;
 }

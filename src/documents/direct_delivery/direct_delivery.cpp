@@ -32,7 +32,8 @@ bool DirectDelivery::Create_Direct_Delivery() {
   return Trap([&] {
     RequireGrid(DeliveryGridName, "DeliveryGridName");
     TemporaryNumbering number;
-    if (auto err = number.Draw(AdoDBConnectionObject, {CompanyPrefix, BranchPrefix, DocumentPrefix}))
+    if (auto err =
+            number.Draw(AdoDBConnectionObject, {CompanyPrefix, BranchPrefix, DocumentPrefix}))
       return Fail(*err);
     DirectDeliveryIdentity = number.identity();
     DirectDeliveryNo = number.number();
@@ -55,9 +56,10 @@ bool DirectDelivery::Create_Direct_Delivery_Master() {
   return Trap([&] {
     Connection& conn = *connection_rule::ObjectOnly(AdoDBConnectionObject);
     if (auto symbol = CurrencySymbolOf(conn, CurrencyCode)) CurrencySymbol = *symbol;
-    bool exists = !conn.Query("SELECT Direct_Delivery_No FROM Direct_Delivery_Master WHERE "
-                              "Direct_Delivery_No = ?",
-                              {DirectDeliveryNo})
+    bool exists = !conn.Query(
+                           "SELECT Direct_Delivery_No FROM Direct_Delivery_Master WHERE "
+                           "Direct_Delivery_No = ?",
+                           {DirectDeliveryNo})
                        .empty();
     Record row;
     if (!exists)
@@ -191,7 +193,8 @@ bool DirectDelivery::Get_Direct_Delivery() {
     DirectDeliveryFCTotalAmount = r.Required("Direct_Delivery_FC_Total_Amount").ToDouble();
     PaidFlag = r.Flag("Paid_Flag");
     InvoicedFlag = r.Flag("Invoiced_Flag");
-    if (!r.IsNull("Direct_Delivery_Comments")) DirectDeliveryComments = r.Text("Direct_Delivery_Comments");
+    if (!r.IsNull("Direct_Delivery_Comments"))
+      DirectDeliveryComments = r.Text("Direct_Delivery_Comments");
     if (!r.IsNull("Address_Code")) CustomerAddressCode = r.Text("Address_Code");
     if (header_only_) return true;
     return Fill_Direct_Delivery_Grid(*conn);
@@ -199,9 +202,9 @@ bool DirectDelivery::Get_Direct_Delivery() {
 }
 
 bool DirectDelivery::Fill_Direct_Delivery_Grid(Connection& conn) {
-  auto lines = conn.Query(
-      "SELECT * FROM Direct_Delivery_Detail WHERE Direct_Delivery_No = ? ORDER BY SL_No",
-      {DirectDeliveryNo});
+  auto lines =
+      conn.Query("SELECT * FROM Direct_Delivery_Detail WHERE Direct_Delivery_No = ? ORDER BY SL_No",
+                 {DirectDeliveryNo});
   if (lines.empty()) return Fail("Invalid Delivery No");
   Grid& grid = RequireGrid(DeliveryGridName, "DeliveryGridName");
   for (std::int32_t i = 1; i <= static_cast<std::int32_t>(lines.size()); ++i) {

@@ -51,7 +51,8 @@ bool DirectDelivery::Process_Direct_Delivery() {
     BranchPrefix = numbering.stored().Text("Branch_Prefix");
     const bool replication = !OnlineFlag && SyncFlag;
     const bool offline = !OnlineFlag && !SyncFlag;
-    if (!replication && IsFinalNumber(numbering.temporary_number())) return Fail("Already Processed");
+    if (!replication && IsFinalNumber(numbering.temporary_number()))
+      return Fail("Already Processed");
     const Series series{CompanyPrefix, BranchPrefix, DocumentPrefix};
 
     if (replication) {
@@ -77,9 +78,10 @@ bool DirectDelivery::Process_Direct_Delivery() {
           {DirectDeliveryNo});
       ObjectRef currency;
       if (ForeignCurrencyFlag)
-        currency = NewModule("QLNCurrency.Currency", {{"ConnectionString", Value(ADOConnectionString)},
-                                                      {"Database", Value(Database)},
-                                                      {"RateDate", Value(DirectDeliveryDate)}});
+        currency =
+            NewModule("QLNCurrency.Currency", {{"ConnectionString", Value(ADOConnectionString)},
+                                               {"Database", Value(Database)},
+                                               {"RateDate", Value(DirectDeliveryDate)}});
       for (std::size_t i = 0; i < lines.size(); ++i) {
         Row l = lines[i];
         const std::string item = l.Text("Item_Code");
@@ -91,18 +93,35 @@ bool DirectDelivery::Process_Direct_Delivery() {
         if (auto err = TakeOutOfStock(conn, BranchPrefix, item, l.Text("Unit_Name"), unit_qty, qty,
                                       std::nullopt, Value(LastUpdate), out))
           return Fail(*err);
-        const double cost = IsStockType(out.item_type) ? out.cost : l.Double("Direct_Delivery_Item_Amount");
+        const double cost =
+            IsStockType(out.item_type) ? out.cost : l.Double("Direct_Delivery_Item_Amount");
         const std::int32_t location = static_cast<std::int32_t>(l.Double("Location_ID"));
         if (auto err = LocationOut(conn, CompanyPrefix, BranchPrefix, item, l.Text("Item_Name"),
                                    location, l.Text("Location_Name"), unit_qty * qty,
                                    l.Text("Unit_Name"), Value(LastUpdate)))
           return Fail(*err);
-        if (type == 0 && !Post_Direct_Delivery_Cost(item, cost, l.Double("FOC_Flag") != 0, currency))
+        if (type == 0 &&
+            !Post_Direct_Delivery_Cost(item, cost, l.Double("FOC_Flag") != 0, currency))
           return false;
-        Movement m{CompanyPrefix, BranchPrefix, StockMovementPrefix, DirectDeliveryNo, "OUT",
-                   DirectDeliveryDate, item, l.Text("Item_Name"), l.Text("Unit_Name"),
-                   l.Text("Period_Type"), l.Double("Unit_Code"), l.Double("FOC_Flag"), unit_qty,
-                   unit_qty * qty, cost, location, l.Text("Location_Name"), "", Value(LastUpdate)};
+        Movement m{CompanyPrefix,
+                   BranchPrefix,
+                   StockMovementPrefix,
+                   DirectDeliveryNo,
+                   "OUT",
+                   DirectDeliveryDate,
+                   item,
+                   l.Text("Item_Name"),
+                   l.Text("Unit_Name"),
+                   l.Text("Period_Type"),
+                   l.Double("Unit_Code"),
+                   l.Double("FOC_Flag"),
+                   unit_qty,
+                   unit_qty * qty,
+                   cost,
+                   location,
+                   l.Text("Location_Name"),
+                   "",
+                   Value(LastUpdate)};
         if (auto err = PostMovementOut(conn, m)) return Fail(*err);
         conn->Execute("UPDATE Direct_Delivery_Detail SET Inventory_Value = ? WHERE SL_No = ?",
                       {Value(cost), Value(l.Int32("SL_No"))});
@@ -120,18 +139,18 @@ bool DirectDelivery::Post_Direct_Delivery_Cost(const std::string& item, double c
                                                const ObjectRef& currency) {
   auto known = item_accounts_.find(item);
   if (known == item_accounts_.end()) {
-    auto inventory = NewModule("QLNInventory.Inventory",
-                               {{"AdoConnectionObject", Value(AdoDBConnectionObject)},
-                                {"ItemCode", Value(item)},
-                                {"CompanyPrefix", Value(CompanyPrefix)},
-                                {"BranchPrefix", Value(BranchPrefix)}});
+    auto inventory =
+        NewModule("QLNInventory.Inventory", {{"AdoConnectionObject", Value(AdoDBConnectionObject)},
+                                             {"ItemCode", Value(item)},
+                                             {"CompanyPrefix", Value(CompanyPrefix)},
+                                             {"BranchPrefix", Value(BranchPrefix)}});
     if (auto err = Call(inventory, "Get_Item_Account")) return Fail(*err);
-    known = item_accounts_
-                .emplace(item, std::array<std::string, 3>{
-                                   inventory->Get("InventoryAccountNo").ToText(),
-                                   inventory->Get("COGSAccountNo").ToText(),
-                                   inventory->Get("FOCAccountNo").ToText()})
-                .first;
+    known =
+        item_accounts_
+            .emplace(item, std::array<std::string, 3>{inventory->Get("InventoryAccountNo").ToText(),
+                                                      inventory->Get("COGSAccountNo").ToText(),
+                                                      inventory->Get("FOCAccountNo").ToText()})
+            .first;
   }
   const auto& [inventory_account, cogs_account, foc_account] = known->second;
   double fc = cost;
@@ -139,15 +158,16 @@ bool DirectDelivery::Post_Direct_Delivery_Cost(const std::string& item, double c
     std::vector<Value> args{Value(cost), Value(CurrencyCode), Value(0.0), Value()};
     fc = currency->Invoke("Convert_Into_FC", args).ToDouble();
   }
-  LedgerHeader h{AdoDBConnectionObject, DirectDeliveryNo, DocumentPrefix, DirectDeliveryDate,
-                 CurrencyCode, CurrencySymbol, ForeignCurrencyFlag, Value(LastUpdate)};
+  LedgerHeader h{AdoDBConnectionObject, DirectDeliveryNo, DocumentPrefix,      DirectDeliveryDate,
+                 CurrencyCode,          CurrencySymbol,   ForeignCurrencyFlag, Value(LastUpdate)};
   const std::string code = convert::Mid(Trim(item), 3);
-  if (auto err = PostLedgerLine(h, inventory_account,
-                                "Inventory Account : Item Code - " + code, 0, cost, 0, fc))
+  if (auto err = PostLedgerLine(h, inventory_account, "Inventory Account : Item Code - " + code, 0,
+                                cost, 0, fc))
     return Fail(*err);
   if (auto err = PostLedgerLine(
           h, free ? foc_account : cogs_account,
-          (free ? "Free of Cost Account : Item Code - " : "Cost Of Goods Account : Item Code - ") + code,
+          (free ? "Free of Cost Account : Item Code - " : "Cost Of Goods Account : Item Code - ") +
+              code,
           cost, 0, fc, 0))
     return Fail(*err);
   return true;

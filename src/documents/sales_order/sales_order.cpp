@@ -78,8 +78,10 @@ bool SalesOrder::Save_Order_Master() {
                              {SalesOrdNo})
                      .empty();
   Record row;
-  if (!exists) row.Set("Sales_Ord_No", SalesOrdNo).Set("Sales_ord_Identity", SalesOrdIdentity);
-  else conn->Execute("DELETE FROM Sales_Order_Detail WHERE Sales_Ord_No = ?", {SalesOrdNo});
+  if (!exists)
+    row.Set("Sales_Ord_No", SalesOrdNo).Set("Sales_ord_Identity", SalesOrdIdentity);
+  else
+    conn->Execute("DELETE FROM Sales_Order_Detail WHERE Sales_Ord_No = ?", {SalesOrdNo});
   const bool employee = !Trim(EmployeeID).empty();
   row.Set("Company_Prefix", CompanyPrefix)
       .Set("Branch_Prefix", BranchPrefix)
@@ -237,9 +239,10 @@ bool SalesOrder::Fill_Order_Grid() {
   auto conn = connection_rule::StringOnly(ADOConnectionString);
   auto lines = conn->Query("SELECT * FROM Sales_Order_Detail WHERE Sales_Ord_No = ? ORDER BY SL_No",
                            {SalesOrdNo});
-  auto master = conn->Query("SELECT Foreign_Currency_Flag FROM Sales_Order_Master WHERE "
-                            "Sales_Ord_No = ?",
-                            {SalesOrdNo});
+  auto master = conn->Query(
+      "SELECT Foreign_Currency_Flag FROM Sales_Order_Master WHERE "
+      "Sales_Ord_No = ?",
+      {SalesOrdNo});
   const bool foreign = !master.empty() && master.front().Flag("Foreign_Currency_Flag");
   const auto count = static_cast<std::int32_t>(lines.size());
   if (ProcessFlag || CancelFlag)
@@ -274,65 +277,64 @@ bool SalesOrder::Fill_Order_Grid() {
 
 const DispatchTable& SalesOrder::Dispatch() const {
   using C = SalesOrder;
-  static const DispatchTable table =
-      DispatchBuilder<C>("QLNSales.SalesOrder")
-          .Prop("ADOConnectionString", &C::ADOConnectionString)
-          .Prop("AdoConnectionObject", &C::AdoConnectionObject)
-          .Prop("OrderGridName", &C::OrderGridName)
-          .ReadOnly("ErrDesc", &C::ErrDesc)
-          .Prop("CompanyPrefix", &C::CompanyPrefix)
-          .Prop("BranchPrefix", &C::BranchPrefix)
-          .Prop("DocumentPrefix", &C::DocumentPrefix)
-          .Prop("SalesOrdNo", &C::SalesOrdNo)
-          .Prop("SalesOrdIdentity", &C::SalesOrdIdentity)
-          .Prop("SalesOrdDate", &C::SalesOrdDate)
-          .Prop("CustomerCode", &C::CustomerCode)
-          .Prop("CustomerName", &C::CustomerName)
-          .Prop("CustomerPONo", &C::CustomerPONo)
-          .Prop("CustomerPODate", &C::CustomerPODate)
-          .Prop("SalesQuotNo", &C::SalesQuotNo)
-          .Prop("PaymentTerms", &C::PaymentTerms)
-          .Prop("PaymentType", &C::PaymentType)
-          .Prop("ForeignCurrencyFlag", &C::ForeignCurrencyFlag)
-          .Prop("CurrencyCode", &C::CurrencyCode)
-          .Prop("CurrencySymbol", &C::CurrencySymbol)
-          .Prop("ExchangeRate", &C::ExchangeRate)
-          .Prop("SalesOrdSubTotal", &C::SalesOrdSubTotal)
-          .Prop("SalesOrdFCSubTotal", &C::SalesOrdFCSubTotal)
-          .Prop("SalesOrdDiscPercent", &C::SalesOrdDiscPercent)
-          .Prop("SalesOrdDiscAmount", &C::SalesOrdDiscAmount)
-          .Prop("SalesOrdFCDiscAmount", &C::SalesOrdFCDiscAmount)
-          .Prop("SalesOrdTotalAmount", &C::SalesOrdTotalAmount)
-          .Prop("SalesOrdFCTotalAmount", &C::SalesOrdFCTotalAmount)
-          .Prop("EmployeeID", &C::EmployeeID)
-          .Prop("EmployeeName", &C::EmployeeName)
-          .Prop("SalesOrdComments", &C::SalesOrdComments)
-          .Prop("DeliveryDate", &C::DeliveryDate)
-          .Prop("LocationID", &C::LocationID)
-          .Prop("LocationName", &C::LocationName)
-          .Prop("LastUpdate", &C::LastUpdate)
-          .Prop("CancelFlag", &C::CancelFlag)
-          .Prop("AllowCancelFlag", &C::AllowCancelFlag)
-          .Prop("ProcessFlag", &C::ProcessFlag)
-          .Prop("DeliveredFlag", &C::DeliveredFlag)
-          .Prop("InvoicedFlag", &C::InvoicedFlag)
-          .Prop("PaidFlag", &C::PaidFlag)
-          .Prop("YearEndFlag", &C::YearEndFlag)
-          .Prop("FulFilledFlag", &C::FulFilledFlag)
-          .Prop("DocManualFlag", &C::DocManualFlag)
-          .Prop("DocIdentity", &C::DocIdentity)
-          .Prop("OnlineFlag", &C::OnlineFlag)
-          .Prop("SyncFlag", &C::SyncFlag)
-          .Prop("AmtDig", &C::AmtDig)
-          .Prop("DeliveryPrefix", &C::DeliveryPrefix)
-          .Prop("CashMemoPrefix", &C::CashMemoPrefix)
-          .Prop("InvoicePrefix", &C::InvoicePrefix)
-          .Prop("StockMovementPrefix", &C::StockMovementPrefix)
-          .Prop("SalesLogPrefix", &C::SalesLogPrefix)
-          .Method("Create_Order", &C::Create_Order)
-          .Method("Update_Order", &C::Update_Order)
-          .Method("Get_Order", &C::Get_Order)
-          .Build();
+  static const DispatchTable table = DispatchBuilder<C>("QLNSales.SalesOrder")
+                                         .Prop("ADOConnectionString", &C::ADOConnectionString)
+                                         .Prop("AdoConnectionObject", &C::AdoConnectionObject)
+                                         .Prop("OrderGridName", &C::OrderGridName)
+                                         .ReadOnly("ErrDesc", &C::ErrDesc)
+                                         .Prop("CompanyPrefix", &C::CompanyPrefix)
+                                         .Prop("BranchPrefix", &C::BranchPrefix)
+                                         .Prop("DocumentPrefix", &C::DocumentPrefix)
+                                         .Prop("SalesOrdNo", &C::SalesOrdNo)
+                                         .Prop("SalesOrdIdentity", &C::SalesOrdIdentity)
+                                         .Prop("SalesOrdDate", &C::SalesOrdDate)
+                                         .Prop("CustomerCode", &C::CustomerCode)
+                                         .Prop("CustomerName", &C::CustomerName)
+                                         .Prop("CustomerPONo", &C::CustomerPONo)
+                                         .Prop("CustomerPODate", &C::CustomerPODate)
+                                         .Prop("SalesQuotNo", &C::SalesQuotNo)
+                                         .Prop("PaymentTerms", &C::PaymentTerms)
+                                         .Prop("PaymentType", &C::PaymentType)
+                                         .Prop("ForeignCurrencyFlag", &C::ForeignCurrencyFlag)
+                                         .Prop("CurrencyCode", &C::CurrencyCode)
+                                         .Prop("CurrencySymbol", &C::CurrencySymbol)
+                                         .Prop("ExchangeRate", &C::ExchangeRate)
+                                         .Prop("SalesOrdSubTotal", &C::SalesOrdSubTotal)
+                                         .Prop("SalesOrdFCSubTotal", &C::SalesOrdFCSubTotal)
+                                         .Prop("SalesOrdDiscPercent", &C::SalesOrdDiscPercent)
+                                         .Prop("SalesOrdDiscAmount", &C::SalesOrdDiscAmount)
+                                         .Prop("SalesOrdFCDiscAmount", &C::SalesOrdFCDiscAmount)
+                                         .Prop("SalesOrdTotalAmount", &C::SalesOrdTotalAmount)
+                                         .Prop("SalesOrdFCTotalAmount", &C::SalesOrdFCTotalAmount)
+                                         .Prop("EmployeeID", &C::EmployeeID)
+                                         .Prop("EmployeeName", &C::EmployeeName)
+                                         .Prop("SalesOrdComments", &C::SalesOrdComments)
+                                         .Prop("DeliveryDate", &C::DeliveryDate)
+                                         .Prop("LocationID", &C::LocationID)
+                                         .Prop("LocationName", &C::LocationName)
+                                         .Prop("LastUpdate", &C::LastUpdate)
+                                         .Prop("CancelFlag", &C::CancelFlag)
+                                         .Prop("AllowCancelFlag", &C::AllowCancelFlag)
+                                         .Prop("ProcessFlag", &C::ProcessFlag)
+                                         .Prop("DeliveredFlag", &C::DeliveredFlag)
+                                         .Prop("InvoicedFlag", &C::InvoicedFlag)
+                                         .Prop("PaidFlag", &C::PaidFlag)
+                                         .Prop("YearEndFlag", &C::YearEndFlag)
+                                         .Prop("FulFilledFlag", &C::FulFilledFlag)
+                                         .Prop("DocManualFlag", &C::DocManualFlag)
+                                         .Prop("DocIdentity", &C::DocIdentity)
+                                         .Prop("OnlineFlag", &C::OnlineFlag)
+                                         .Prop("SyncFlag", &C::SyncFlag)
+                                         .Prop("AmtDig", &C::AmtDig)
+                                         .Prop("DeliveryPrefix", &C::DeliveryPrefix)
+                                         .Prop("CashMemoPrefix", &C::CashMemoPrefix)
+                                         .Prop("InvoicePrefix", &C::InvoicePrefix)
+                                         .Prop("StockMovementPrefix", &C::StockMovementPrefix)
+                                         .Prop("SalesLogPrefix", &C::SalesLogPrefix)
+                                         .Method("Create_Order", &C::Create_Order)
+                                         .Method("Update_Order", &C::Update_Order)
+                                         .Method("Get_Order", &C::Get_Order)
+                                         .Build();
   return table;
 }
 

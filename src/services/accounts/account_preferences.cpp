@@ -11,11 +11,12 @@ class AccountPreferences : public ServiceObject {
       auto obj = std::dynamic_pointer_cast<Connection>(P("AdoConnectionObject").ToObject());
       auto conn = connection_rule::ObjectFirst(Text("ConnectionString"), obj);
       auto rs = conn->Query(
-          "SELECT * FROM Default_Account_Preferences WHERE Company_Prefix = ? AND Branch_Prefix = ?",
+          "SELECT * FROM Default_Account_Preferences WHERE Company_Prefix = ? AND Branch_Prefix = "
+          "?",
           {Value(companyPrefix), Value(branchPrefix)});
       if (rs.empty())
-        return Fail("Account preferences are not set for company " + companyPrefix +
-                    ", branch " + branchPrefix + ".");
+        return Fail("Account preferences are not set for company " + companyPrefix + ", branch " +
+                    branchPrefix + ".");
       Row r = rs.front();
       SetP("ARAccountNo", r.Text("AR_Account_No"));
       SetP("InventoryAccountNo", r.Text("Inventory_Account_No"));
@@ -42,6 +43,8 @@ class AccountPreferences : public ServiceObject {
 
 }  // namespace
 
-ObjectRef NewAccountPreferences() { return std::make_shared<AccountPreferences>(); }
+ObjectRef NewAccountPreferences() {
+  return std::make_shared<AccountPreferences>();
+}
 
 }  // namespace qlnsales::services

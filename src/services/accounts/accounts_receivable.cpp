@@ -67,11 +67,11 @@ class AccountsReceivable : public ServiceObject {
   const DispatchTable& Dispatch() const override {
     static const DispatchTable table = [] {
       DispatchBuilder<AccountsReceivable> b("QLNAccounts.AccountsReceivable");
-      WithProperties(b, {"AdoConnectionObject", "DocumentNo", "DocumentPrefix", "ARLDate",
-                         "CurrencyCode", "CurrencySymbol", "ARLDescription", "ARLComments",
-                         "AccountNo", "CustomerCode", "ARLCreditAmount", "FCARLCreditAmount",
-                         "ARLDebitAmount", "FCARLDebitAmount", "ForeignCurrencyFlag",
-                         "LastUpdate", "BranchPrefix"});
+      WithProperties(
+          b, {"AdoConnectionObject", "DocumentNo", "DocumentPrefix", "ARLDate", "CurrencyCode",
+              "CurrencySymbol", "ARLDescription", "ARLComments", "AccountNo", "CustomerCode",
+              "ARLCreditAmount", "FCARLCreditAmount", "ARLDebitAmount", "FCARLDebitAmount",
+              "ForeignCurrencyFlag", "LastUpdate", "BranchPrefix"});
       b.Method("AR_Insert_Transaction", &AccountsReceivable::AR_Insert_Transaction)
           .Method("ARL_Delete", &AccountsReceivable::ARL_Delete);
       return b.Build();
@@ -82,6 +82,8 @@ class AccountsReceivable : public ServiceObject {
 
 }  // namespace
 
-ObjectRef NewAccountsReceivable() { return std::make_shared<AccountsReceivable>(); }
+ObjectRef NewAccountsReceivable() {
+  return std::make_shared<AccountsReceivable>();
+}
 
 }  // namespace qlnsales::services

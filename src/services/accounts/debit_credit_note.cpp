@@ -30,6 +30,8 @@ class DebitCreditNote : public ServiceObject {
 
 }  // namespace
 
-ObjectRef NewDebitCreditNote() { return std::make_shared<DebitCreditNote>(); }
+ObjectRef NewDebitCreditNote() {
+  return std::make_shared<DebitCreditNote>();
+}
 
 }  // namespace qlnsales::services

@@ -75,6 +75,8 @@ class GeneralLedger : public ServiceObject {
 
 }  // namespace
 
-ObjectRef NewGeneralLedger() { return std::make_shared<GeneralLedger>(); }
+ObjectRef NewGeneralLedger() {
+  return std::make_shared<GeneralLedger>();
+}
 
 }  // namespace qlnsales::services

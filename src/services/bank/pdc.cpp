@@ -49,12 +49,30 @@ class PDC : public ServiceObject {
   const DispatchTable& Dispatch() const override {
     static const DispatchTable table = [] {
       DispatchBuilder<PDC> b("QLNBank.PDC");
-      WithProperties(b, {"AdoConnectionObject", "CompanyPrefix", "BranchPrefix", "DocumentPrefix",
-                         "TransactionType", "BankName", "ChequeNo", "PDCDate", "PDCDueDate",
-                         "CreditCardNo", "CreditCardName", "CreditCardCode", "ChequeAmount",
-                         "Cleared", "CustomerID", "CustomerName", "SourceNo", "SourcePrefix",
-                         "Status", "ForeignCurrencyFlag", "CurrencyCode", "ChequeFCAmount",
-                         "PDCComments", "LastUpdate"});
+      WithProperties(b, {"AdoConnectionObject",
+                         "CompanyPrefix",
+                         "BranchPrefix",
+                         "DocumentPrefix",
+                         "TransactionType",
+                         "BankName",
+                         "ChequeNo",
+                         "PDCDate",
+                         "PDCDueDate",
+                         "CreditCardNo",
+                         "CreditCardName",
+                         "CreditCardCode",
+                         "ChequeAmount",
+                         "Cleared",
+                         "CustomerID",
+                         "CustomerName",
+                         "SourceNo",
+                         "SourcePrefix",
+                         "Status",
+                         "ForeignCurrencyFlag",
+                         "CurrencyCode",
+                         "ChequeFCAmount",
+                         "PDCComments",
+                         "LastUpdate"});
       b.Method("Create_PDC", &PDC::Create_PDC);
       return b.Build();
     }();
@@ -64,6 +82,8 @@ class PDC : public ServiceObject {
 
 }  // namespace
 
-ObjectRef NewPDC() { return std::make_shared<PDC>(); }
+ObjectRef NewPDC() {
+  return std::make_shared<PDC>();
+}
 
 }  // namespace qlnsales::services

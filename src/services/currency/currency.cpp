@@ -49,6 +49,8 @@ class Currency : public ServiceObject {
 
 }  // namespace
 
-ObjectRef NewCurrency() { return std::make_shared<Currency>(); }
+ObjectRef NewCurrency() {
+  return std::make_shared<Currency>();
+}
 
 }  // namespace qlnsales::services

@@ -17,13 +17,15 @@ class Inventory : public ServiceObject {
       const std::string item = Text("ItemCode");
       const std::string branch = Text("BranchPrefix");
       if (!ItemExists(*conn, item)) return Fail(NoSuchItem(item));
-      conn->Execute("INSERT INTO Item_Branch_Stock (Item_Code, Branch_Prefix, Ordered_Qty) VALUES "
-                    "(?, ?, 0) ON CONFLICT DO NOTHING",
-                    {Value(item), Value(branch)});
-      conn->Execute("UPDATE Item_Branch_Stock SET Ordered_Qty = Ordered_Qty + ?, Last_Update = ? "
-                    "WHERE Item_Code = ? AND Branch_Prefix = ?",
-                    {Value(sign * Number("ItemQuantity")), DateOrNull("LastUpdate"), Value(item),
-                     Value(branch)});
+      conn->Execute(
+          "INSERT INTO Item_Branch_Stock (Item_Code, Branch_Prefix, Ordered_Qty) VALUES "
+          "(?, ?, 0) ON CONFLICT DO NOTHING",
+          {Value(item), Value(branch)});
+      conn->Execute(
+          "UPDATE Item_Branch_Stock SET Ordered_Qty = Ordered_Qty + ?, Last_Update = ? "
+          "WHERE Item_Code = ? AND Branch_Prefix = ?",
+          {Value(sign * Number("ItemQuantity")), DateOrNull("LastUpdate"), Value(item),
+           Value(branch)});
       return true;
     });
   }
@@ -33,8 +35,8 @@ class Inventory : public ServiceObject {
     return Trap([&] {
       auto obj = std::dynamic_pointer_cast<Connection>(P("AdoConnectionObject").ToObject());
       auto conn = connection_rule::StringFirst(Text("ADOConnectionString"), obj);
-      auto rs = conn->Query("SELECT Item_Type FROM Item_Master WHERE Item_Code = ?",
-                            {Text("ItemCode")});
+      auto rs =
+          conn->Query("SELECT Item_Type FROM Item_Master WHERE Item_Code = ?", {Text("ItemCode")});
       if (rs.empty()) return Fail(NoSuchItem(Text("ItemCode")));
       SetP("ItemType", rs.front().Text("Item_Type"));
       return true;
@@ -47,21 +49,24 @@ class Inventory : public ServiceObject {
     return Trap([&] {
       auto conn = ConnectionObject();
       const std::string item = Text("ItemCode");
-      auto rs = conn->Query("SELECT COGS_Account_No, FOC_Account_No, Inventory_Account_No FROM "
-                            "Item_Master WHERE Item_Code = ?",
-                            {item});
+      auto rs = conn->Query(
+          "SELECT COGS_Account_No, FOC_Account_No, Inventory_Account_No FROM "
+          "Item_Master WHERE Item_Code = ?",
+          {item});
       if (rs.empty()) return Fail(NoSuchItem(item));
       std::string cogs = rs.front().Text("COGS_Account_No");
       std::string foc = rs.front().Text("FOC_Account_No");
       std::string inventory = rs.front().Text("Inventory_Account_No");
       const std::vector<Value> branch{Value(Text("CompanyPrefix")), Value(Text("BranchPrefix"))};
-      auto sales = conn->Query("SELECT COG_Account_No, FOC_Account_No FROM "
-                               "Default_Sales_Preferences WHERE Company_Prefix = ? AND "
-                               "Branch_Prefix = ?",
-                               branch);
-      auto accounts = conn->Query("SELECT Inventory_Account_No FROM Default_Account_Preferences "
-                                  "WHERE Company_Prefix = ? AND Branch_Prefix = ?",
-                                  branch);
+      auto sales = conn->Query(
+          "SELECT COG_Account_No, FOC_Account_No FROM "
+          "Default_Sales_Preferences WHERE Company_Prefix = ? AND "
+          "Branch_Prefix = ?",
+          branch);
+      auto accounts = conn->Query(
+          "SELECT Inventory_Account_No FROM Default_Account_Preferences "
+          "WHERE Company_Prefix = ? AND Branch_Prefix = ?",
+          branch);
       if (cogs.empty() && !sales.empty()) cogs = sales.front().Text("COG_Account_No");
       if (foc.empty() && !sales.empty()) foc = sales.front().Text("FOC_Account_No");
       if (inventory.empty() && !accounts.empty())
@@ -83,8 +88,8 @@ class Inventory : public ServiceObject {
     static const DispatchTable table = [] {
       DispatchBuilder<Inventory> b("QLNInventory.Inventory");
       WithProperties(b, {"AdoConnectionObject", "ADOConnectionString", "ItemCode", "ItemQuantity",
-                         "BranchPrefix", "CompanyPrefix", "LastUpdate", "ItemType",
-                         "COGSAccountNo", "FOCAccountNo", "InventoryAccountNo"});
+                         "BranchPrefix", "CompanyPrefix", "LastUpdate", "ItemType", "COGSAccountNo",
+                         "FOCAccountNo", "InventoryAccountNo"});
       b.Method("Update_Item_OrderedQty", &Inventory::Update_Item_OrderedQty)
           .Method("Get_Item_Type", &Inventory::Get_Item_Type)
           .Method("Get_Item_Account", &Inventory::Get_Item_Account);
@@ -104,6 +109,8 @@ class Inventory : public ServiceObject {
 
 }  // namespace
 
-ObjectRef NewInventory() { return std::make_shared<Inventory>(); }
+ObjectRef NewInventory() {
+  return std::make_shared<Inventory>();
+}
 
 }  // namespace qlnsales::services

@@ -8,7 +8,9 @@ class LocationStock : public ServiceObject {
  public:
   // Mode 1 takes LocationQty out of the location, mode 0 puts it back.
   bool UpdateLocationStock(std::int16_t mode) {
-    if (mode != 0 && mode != 1) return Fail("Invalid location stock mode " + std::to_string(mode) + ": use 1 (out) or 0 (back in).");
+    if (mode != 0 && mode != 1)
+      return Fail("Invalid location stock mode " + std::to_string(mode) +
+                  ": use 1 (out) or 0 (back in).");
     return Trap([&] {
       auto conn = ConnectionObject();
       const Value branch(Text("BranchPrefix"));
@@ -21,9 +23,10 @@ class LocationStock : public ServiceObject {
           {Value(Text("CompanyPrefix")), branch, item, location, Value(Text("LocationName")),
            Value(Text("ItemName")), Value(Text("UnitName"))});
       double qty = Number("LocationQty");
-      conn->Execute("UPDATE Location_Stock SET Quantity = Quantity + ?, Last_Update = ? WHERE "
-                    "Branch_Prefix = ? AND Item_Code = ? AND Location_ID = ?",
-                    {Value(mode == 1 ? -qty : qty), DateOrNull("LastUpdate"), branch, item, location});
+      conn->Execute(
+          "UPDATE Location_Stock SET Quantity = Quantity + ?, Last_Update = ? WHERE "
+          "Branch_Prefix = ? AND Item_Code = ? AND Location_ID = ?",
+          {Value(mode == 1 ? -qty : qty), DateOrNull("LastUpdate"), branch, item, location});
       return true;
     });
   }
@@ -34,9 +37,9 @@ class LocationStock : public ServiceObject {
   const DispatchTable& Dispatch() const override {
     static const DispatchTable table = [] {
       DispatchBuilder<LocationStock> b("QLNInventory.LocationStock");
-      WithProperties(b, {"AdoConnectionObject", "BranchPrefix", "CompanyPrefix", "ItemCode",
-                         "ItemName", "LocationCode", "LocationName", "LocationQty", "LastUpdate",
-                         "UnitName"});
+      WithProperties(
+          b, {"AdoConnectionObject", "BranchPrefix", "CompanyPrefix", "ItemCode", "ItemName",
+              "LocationCode", "LocationName", "LocationQty", "LastUpdate", "UnitName"});
       b.Method("UpdateLocationStock", &LocationStock::UpdateLocationStock);
       return b.Build();
     }();
@@ -46,6 +49,8 @@ class LocationStock : public ServiceObject {
 
 }  // namespace
 
-ObjectRef NewLocationStock() { return std::make_shared<LocationStock>(); }
+ObjectRef NewLocationStock() {
+  return std::make_shared<LocationStock>();
+}
 
 }  // namespace qlnsales::services

@@ -15,9 +15,10 @@ class ReduceStock : public ServiceObject {
     return Trap([&] {
       auto conn = ConnectionObject();
       const std::string item = Text("ItemCode");
-      auto rs = conn->Query("SELECT Item_Type, Stock_In_Hand, Stock_Amount FROM Item_Master WHERE "
-                            "Item_Code = ?",
-                            {item});
+      auto rs = conn->Query(
+          "SELECT Item_Type, Stock_In_Hand, Stock_Amount FROM Item_Master WHERE "
+          "Item_Code = ?",
+          {item});
       if (rs.empty()) return Fail("Invalid Item Code: " + item + " is not in the item master.");
       Row r = rs.front();
       std::int32_t type = r.IsNull("Item_Type") ? 0 : r.Int32("Item_Type");
@@ -31,15 +32,17 @@ class ReduceStock : public ServiceObject {
       }
       double unit_qty = P("UnitQty").IsEmpty() ? 1.0 : Number("UnitQty");
       double base = quantity * unit_qty;
-      if (!(base >= 0)) return Fail("Invalid quantity " + convert::NumberToText(base) + " to take out of stock.");
+      if (!(base >= 0))
+        return Fail("Invalid quantity " + convert::NumberToText(base) + " to take out of stock.");
       if (base > in_hand + 1e-9)
         return Fail("Not enough stock of " + item + ": " + convert::NumberToText(in_hand) +
                     " in hand, " + convert::NumberToText(base) + " wanted.");
       // Taking out everything takes out the whole amount, so no cost residue is left behind.
       double cost = base == 0 ? 0 : (base >= in_hand ? amount : amount / in_hand * base);
-      conn->Execute("UPDATE Item_Master SET Stock_In_Hand = Stock_In_Hand - ?, Stock_Amount = "
-                    "Stock_Amount - ? WHERE Item_Code = ?",
-                    {Value(base), Value(cost), Value(item)});
+      conn->Execute(
+          "UPDATE Item_Master SET Stock_In_Hand = Stock_In_Hand - ?, Stock_Amount = "
+          "Stock_Amount - ? WHERE Item_Code = ?",
+          {Value(base), Value(cost), Value(item)});
       SetP("SellingValue", cost);
       SetP("TotalQty", in_hand - base);
       return true;
@@ -52,9 +55,9 @@ class ReduceStock : public ServiceObject {
   const DispatchTable& Dispatch() const override {
     static const DispatchTable table = [] {
       DispatchBuilder<ReduceStock> b("QLNInventory.ReduceStock");
-      WithProperties(b, {"AdoConnectionObject", "BranchPrefix", "ItemCode", "UnitName",
-                         "UnitPrice", "PeriodType", "LastUpdate", "UnitQty", "ItemType",
-                         "SellingValue", "TotalQty"});
+      WithProperties(
+          b, {"AdoConnectionObject", "BranchPrefix", "ItemCode", "UnitName", "UnitPrice",
+              "PeriodType", "LastUpdate", "UnitQty", "ItemType", "SellingValue", "TotalQty"});
       b.Method("ReduceStockInHand", &ReduceStock::ReduceStockInHand);
       return b.Build();
     }();
@@ -64,6 +67,8 @@ class ReduceStock : public ServiceObject {
 
 }  // namespace
 
-ObjectRef NewReduceStock() { return std::make_shared<ReduceStock>(); }
+ObjectRef NewReduceStock() {
+  return std::make_shared<ReduceStock>();
+}
 
 }  // namespace qlnsales::services

@@ -40,11 +40,26 @@ class SalesLog : public ServiceObject {
   const DispatchTable& Dispatch() const override {
     static const DispatchTable table = [] {
       DispatchBuilder<SalesLog> b("QLNInventory.SalesLog");
-      WithProperties(b, {"AdoConnectionObject", "SalesDocumentNo", "CompanyPrefix",
-                         "BranchPrefix", "DocumentPrefix", "RefDocumentPrefix", "ItemCode",
-                         "ItemName", "UnitCode", "UnitName", "FOC_Flag", "UnitQty", "SalesQty",
-                         "SalesItemAmount", "SalesUnitPrice", "InventoryValue", "SalesLogDate",
-                         "SalesDocumentPrefix", "LastUpdate", "ProjNo"});
+      WithProperties(b, {"AdoConnectionObject",
+                         "SalesDocumentNo",
+                         "CompanyPrefix",
+                         "BranchPrefix",
+                         "DocumentPrefix",
+                         "RefDocumentPrefix",
+                         "ItemCode",
+                         "ItemName",
+                         "UnitCode",
+                         "UnitName",
+                         "FOC_Flag",
+                         "UnitQty",
+                         "SalesQty",
+                         "SalesItemAmount",
+                         "SalesUnitPrice",
+                         "InventoryValue",
+                         "SalesLogDate",
+                         "SalesDocumentPrefix",
+                         "LastUpdate",
+                         "ProjNo"});
       b.Method("Create_SalesLog", &SalesLog::Create_SalesLog);
       return b.Build();
     }();
@@ -54,6 +69,8 @@ class SalesLog : public ServiceObject {
 
 }  // namespace
 
-ObjectRef NewSalesLog() { return std::make_shared<SalesLog>(); }
+ObjectRef NewSalesLog() {
+  return std::make_shared<SalesLog>();
+}
 
 }  // namespace qlnsales::services

@@ -28,7 +28,9 @@ class StockMovement : public ServiceObject {
           .SetOptional("Period_Type", Text("PeriodType"))
           .Set("FOC_Flag", Number("FOC_Flag"))
           .Set("Unit_Qty", Number("UnitQty"))
-          .Set("Base_Qty", out ? -baseQty : in ? baseQty : 0.0)
+          .Set("Base_Qty", out  ? -baseQty
+                           : in ? baseQty
+                                : 0.0)
           .Set("In_Qty", Number("InQty"))
           .Set("In_Amount", Number("InAmount"))
           .Set("In_Price", Number("InPrice"))
@@ -50,11 +52,30 @@ class StockMovement : public ServiceObject {
   const DispatchTable& Dispatch() const override {
     static const DispatchTable table = [] {
       DispatchBuilder<StockMovement> b("QLNInventory.StockMovement");
-      WithProperties(b, {"AdoConnectionObject", "CompanyPrefix", "BranchPrefix", "DocumentPrefix",
-                         "ItemCode", "ItemName", "UnitCode", "UnitName", "PeriodType", "FOC_Flag",
-                         "UnitQty", "OutQty", "OutAmount", "OutPrice", "InQty", "InAmount",
-                         "InPrice", "DocumentNo", "DocumentDate", "DocumentType", "LocationID",
-                         "LocationName", "LastUpdate", "StockComments"});
+      WithProperties(b, {"AdoConnectionObject",
+                         "CompanyPrefix",
+                         "BranchPrefix",
+                         "DocumentPrefix",
+                         "ItemCode",
+                         "ItemName",
+                         "UnitCode",
+                         "UnitName",
+                         "PeriodType",
+                         "FOC_Flag",
+                         "UnitQty",
+                         "OutQty",
+                         "OutAmount",
+                         "OutPrice",
+                         "InQty",
+                         "InAmount",
+                         "InPrice",
+                         "DocumentNo",
+                         "DocumentDate",
+                         "DocumentType",
+                         "LocationID",
+                         "LocationName",
+                         "LastUpdate",
+                         "StockComments"});
       b.Method("StockMovement", &StockMovement::Move);
       return b.Build();
     }();
@@ -64,6 +85,8 @@ class StockMovement : public ServiceObject {
 
 }  // namespace
 
-ObjectRef NewStockMovement() { return std::make_shared<StockMovement>(); }
+ObjectRef NewStockMovement() {
+  return std::make_shared<StockMovement>();
+}
 
 }  // namespace qlnsales::services

@@ -18,7 +18,8 @@ std::int32_t Advance(Connection& conn, bool temporary, const std::string& docume
   const std::string col = Column(temporary);
   const std::string update = "UPDATE Document_Prefix SET " + col + " = COALESCE(" + col +
                              ", 1) + 1 WHERE Document_Prefix = ? AND Company_Prefix = ? AND "
-                             "Branch_Prefix = ? RETURNING " + col + " - 1 AS Reserved";
+                             "Branch_Prefix = ? RETURNING " +
+                             col + " - 1 AS Reserved";
   const std::vector<Value> key{Value(document), Value(company), Value(branch)};
   for (int attempt = 0; attempt < 2; ++attempt) {
     auto rs = conn.Query(update, key);
@@ -27,17 +28,19 @@ std::int32_t Advance(Connection& conn, bool temporary, const std::string& docume
       if (n < 1 || n > std::numeric_limits<std::int32_t>::max()) throw Error("Overflow");
       return static_cast<std::int32_t>(n);
     }
-    conn.Execute("INSERT INTO Document_Prefix (Document_Prefix, Company_Prefix, Branch_Prefix, "
-                 "Document_Next_No, Document_Temp_Next_No, Manual_Flag) VALUES (?, ?, ?, 1, 1, 0) "
-                 "ON CONFLICT DO NOTHING",
-                 key);
+    conn.Execute(
+        "INSERT INTO Document_Prefix (Document_Prefix, Company_Prefix, Branch_Prefix, "
+        "Document_Next_No, Document_Temp_Next_No, Manual_Flag) VALUES (?, ?, ?, 1, 1, 0) "
+        "ON CONFLICT DO NOTHING",
+        key);
   }
   throw Error("The counter of series " + company + branch + document + " could not be read");
 }
 
 }  // namespace
 
-bool CounterTransaction::Get_Last_Counter(ConnectionRef& connection, std::optional<bool> temporary) {
+bool CounterTransaction::Get_Last_Counter(ConnectionRef& connection,
+                                          std::optional<bool> temporary) {
   if (CompanyPrefix.empty() || BranchPrefix.empty() || DocumentPrefix.empty())
     return Fail("The counter needs its CompanyPrefix, BranchPrefix and DocumentPrefix.");
   return Trap([&] {

@@ -45,6 +45,8 @@ class General : public ServiceObject {
 
 }  // namespace
 
-ObjectRef NewGeneral() { return std::make_shared<General>(); }
+ObjectRef NewGeneral() {
+  return std::make_shared<General>();
+}
 
 }  // namespace qlnsales::services
