@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-scripts/build.sh build-bench -DCMAKE_BUILD_TYPE=Release -DQLNSALES_TESTS=OFF -DQLNSALES_BENCH=ON >/dev/null
+scripts/build.sh build-bench -DCMAKE_BUILD_TYPE=Release -DQLNSALES_TESTS=OFF -DQLNSALES_BENCH=ON | tail -n 1
 . scripts/pg.sh
 trap pg_stop EXIT
 pg_start

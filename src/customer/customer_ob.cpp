@@ -220,7 +220,7 @@ bool CustomerOB::Process_OB(std::string OBType) {
 
 bool CustomerOB::Create_OB_Invoice(Connection& conn, const Item& item, const std::string& account,
                                    std::string& number) {
-  SeriesNumbering series;
+  CounterNumbering series(CounterNumbering::kFinal);
   if (auto err =
           series.Draw(AdoConnectionObject, {CompanyPrefix, BranchPrefix, DocumentPrefix}, true))
     return Fail(*err);
@@ -263,7 +263,7 @@ bool CustomerOB::Create_OB_Invoice(Connection& conn, const Item& item, const std
 
 bool CustomerOB::Create_OB_Receipt(Connection& conn, const Item& item, const std::string& account,
                                    std::string& number) {
-  SeriesNumbering series;
+  CounterNumbering series(CounterNumbering::kFinal);
   if (auto err =
           series.Draw(AdoConnectionObject, {CompanyPrefix, BranchPrefix, DocumentPrefix}, true))
     return Fail(*err);

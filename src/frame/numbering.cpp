@@ -44,28 +44,18 @@ std::string FinalNumber(const Series& s, std::int32_t identity) {
   return s.company + s.branch + s.document + std::to_string(identity);
 }
 
-CounterError TemporaryNumbering::Draw(ConnectionRef& connection, const Series& series) {
-  counter_ = NewCounter(series);
-  if (auto err = DrawFrom(counter_, connection, true, identity_)) return err;
-  number_ = TemporaryNumber(series, identity_);
-  return std::nullopt;
-}
-
-CounterError TemporaryNumbering::Confirm() {
-  return Increase(counter_, true);
-}
-
-CounterError SeriesNumbering::Draw(ConnectionRef& connection, const Series& series,
-                                   bool skip_checking) {
+CounterError CounterNumbering::Draw(ConnectionRef& connection, const Series& series,
+                                    bool skip_checking) {
   counter_ = NewCounter(series);
   if (skip_checking) counter_->Set("SkipChecking", true);
-  if (auto err = DrawFrom(counter_, connection, false, identity_)) return err;
-  number_ = FinalNumber(series, identity_);
+  const bool temporary = kind_ == kTemporary;
+  if (auto err = DrawFrom(counter_, connection, temporary, identity_)) return err;
+  number_ = temporary ? TemporaryNumber(series, identity_) : FinalNumber(series, identity_);
   return std::nullopt;
 }
 
-CounterError SeriesNumbering::Confirm() {
-  return Increase(counter_, false);
+CounterError CounterNumbering::Confirm() {
+  return Increase(counter_, kind_ == kTemporary);
 }
 
 std::optional<std::string> FinalNumbering::Open(Connection& conn, const std::string& document_no) {

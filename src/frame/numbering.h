@@ -23,17 +23,23 @@ std::string FinalNumber(const Series& s, std::int32_t identity);      // 0102SOR
 // An error a counter reported: its ErrDesc, to become the document's ErrDesc.
 using CounterError = std::optional<std::string>;
 
-// Saving: Draw before the rows are written, Confirm after.
-class TemporaryNumbering {
+// A number drawn from a series counter: the temporary counter when a document is saved, the
+// series counter for documents that are created already processed (opening balances). Draw
+// before the rows are written, Confirm after.
+class CounterNumbering {
  public:
-  // Get_Last_Counter(connection, True) on a new counter; the document's connection property is
-  // taken back from the counter afterwards.
-  CounterError Draw(ConnectionRef& connection, const Series& series);
-  CounterError Confirm();  // Increase_Counter(True)
+  enum Kind { kTemporary, kFinal };
+  explicit CounterNumbering(Kind kind) : kind_(kind) {}
+
+  // Get_Last_Counter(connection[, True]) on a new counter; the document's connection property
+  // is taken back from the counter afterwards.
+  CounterError Draw(ConnectionRef& connection, const Series& series, bool skip_checking = false);
+  CounterError Confirm();  // Increase_Counter([True])
   std::int32_t identity() const { return identity_; }
   const std::string& number() const { return number_; }
 
  private:
+  Kind kind_;
   ObjectRef counter_;
   std::int32_t identity_ = 0;
   std::string number_;
@@ -100,21 +106,6 @@ class FinalNumbering {
   ObjectRef counter_;
   std::int32_t identity_ = 0;
   std::int32_t manual_identity_ = 0;
-  std::string number_;
-};
-
-// A final number drawn straight from the series counter, for documents that are created already
-// processed (opening balances): Draw, write the rows, Confirm.
-class SeriesNumbering {
- public:
-  CounterError Draw(ConnectionRef& connection, const Series& series, bool skip_checking);
-  CounterError Confirm();  // Increase_Counter()
-  std::int32_t identity() const { return identity_; }
-  const std::string& number() const { return number_; }
-
- private:
-  ObjectRef counter_;
-  std::int32_t identity_ = 0;
   std::string number_;
 };
 

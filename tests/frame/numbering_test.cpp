@@ -27,7 +27,7 @@ class NumberingTest : public DbTest {
  protected:
   // A saved order with `lines` lines under a temporary number.
   std::string SaveOrder(int lines) {
-    TemporaryNumbering temp;
+    CounterNumbering temp(CounterNumbering::kTemporary);
     EXPECT_FALSE(temp.Draw(conn, kOrders));
     Record()
         .Set("Sales_Ord_No", temp.number())
@@ -74,12 +74,12 @@ TEST_F(NumberingTest, SavingDrawsTemporaryNumbersFromTheirOwnCounter) {
                 .ToDouble(),
             3);
   // A series without a row starts at 1 and gets its row.
-  TemporaryNumbering fresh;
+  CounterNumbering fresh(CounterNumbering::kTemporary);
   EXPECT_FALSE(fresh.Draw(conn, Series{"01", "09", "XYZ"}));
   EXPECT_EQ(fresh.number(), "0109XYZTMP1");
   EXPECT_EQ(Count("Document_Prefix", "Document_Prefix = 'XYZ'"), 1);
   // A counter without its prefixes fails with its ErrDesc.
-  TemporaryNumbering bad;
+  CounterNumbering bad(CounterNumbering::kTemporary);
   EXPECT_EQ(bad.Draw(conn, Series{"01", "", "SOR"}),
             std::optional<std::string>(
                 "The counter needs its CompanyPrefix, BranchPrefix and DocumentPrefix."));

@@ -133,7 +133,7 @@ bool Delivery::Create_Delivery(std::optional<bool> Save_Detail_Flag) {
   const bool with_lines = Save_Detail_Flag.value_or(false);
   return Trap([&] {
     if (with_lines) RequireGrid(DeliveryGridName, "DeliveryGridName");
-    TemporaryNumbering number;
+    CounterNumbering number(CounterNumbering::kTemporary);
     if (auto err =
             number.Draw(AdoDBConnectionObject, {CompanyPrefix, BranchPrefix, DocumentPrefix}))
       return Fail(*err);

@@ -31,7 +31,7 @@ bool DirectDelivery::Create_Direct_Delivery() {
   if (!Validation()) return false;
   return Trap([&] {
     RequireGrid(DeliveryGridName, "DeliveryGridName");
-    TemporaryNumbering number;
+    CounterNumbering number(CounterNumbering::kTemporary);
     if (auto err =
             number.Draw(AdoDBConnectionObject, {CompanyPrefix, BranchPrefix, DocumentPrefix}))
       return Fail(*err);

@@ -29,7 +29,7 @@ bool SalesOrder::Create_Order() {
   if (!Validate_Order()) return false;
   return Trap([&] {
     RequireGrid(OrderGridName, "OrderGridName");  // before anything is written
-    TemporaryNumbering number;
+    CounterNumbering number(CounterNumbering::kTemporary);
     if (auto err = number.Draw(AdoConnectionObject, {CompanyPrefix, BranchPrefix, DocumentPrefix}))
       return Fail(*err);
     SalesOrdIdentity = number.identity();
