@@ -59,8 +59,8 @@ class CustomerOB : public BusinessObject {
                          std::string& number);
   bool Create_OB_Receipt(Connection& conn, const Item& item, const std::string& account,
                          std::string& number);
-  bool PostReceivable(Connection& conn, const Item& item, const std::string& number,
-                      const std::string& account, bool invoice);
+  bool PostReceivable(const Item& item, const std::string& number, const std::string& account,
+                      bool invoice);
 
   bool processed_ = false;
   bool no_entries_ = false;

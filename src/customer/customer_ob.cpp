@@ -255,7 +255,7 @@ bool CustomerOB::Create_OB_Invoice(Connection& conn, const Item& item, const std
       .Set("Sales_Inv_Comments", item.comment.empty() ? Value() : Value(item.comment))
       .Set("Last_Update", LastUpdate)
       .Insert(conn, "Sales_Invoice_Master");
-  if (!PostReceivable(conn, item, series.number(), account, true)) return false;
+  if (!PostReceivable(item, series.number(), account, true)) return false;
   if (auto err = series.Confirm()) return Fail(*err);
   number = series.number();
   return true;
@@ -293,13 +293,13 @@ bool CustomerOB::Create_OB_Receipt(Connection& conn, const Item& item, const std
       .Set("Receipt_Comments", item.comment.empty() ? Value() : Value(item.comment))
       .Set("Last_Update", LastUpdate)
       .Insert(conn, "Receipt_Master");
-  if (!PostReceivable(conn, item, series.number(), account, false)) return false;
+  if (!PostReceivable(item, series.number(), account, false)) return false;
   if (auto err = series.Confirm()) return Fail(*err);
   number = series.number();
   return true;
 }
 
-bool CustomerOB::PostReceivable(Connection&, const Item& item, const std::string& number,
+bool CustomerOB::PostReceivable(const Item& item, const std::string& number,
                                 const std::string& account, bool invoice) {
   auto ar = CreateObject("QLNAccounts.AccountsReceivable");
   ar->Set("AdoConnectionObject", AdoConnectionObject);
