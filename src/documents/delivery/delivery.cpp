@@ -253,9 +253,9 @@ bool Delivery::Save_Delivery_Details() {
 }
 
 bool Delivery::Update_Delivery() {
+  if (!Validation()) return false;
   // Without a number there is nothing to save under; nothing is written.
   if (Trim(DeliveryNo).empty()) return Fail("Invalid Delivery No");
-  if (!Validation()) return false;
   return Trap([&] {
     RequireGrid(DeliveryGridName, "DeliveryGridName");  // before the old lines are deleted
     return Create_Delivery_Master() && Save_Delivery_Details();

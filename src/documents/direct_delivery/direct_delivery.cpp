@@ -44,8 +44,9 @@ bool DirectDelivery::Create_Direct_Delivery() {
 }
 
 bool DirectDelivery::Update_Direct_Delivery() {
-  if (Trim(DirectDeliveryNo).empty()) return Fail("Invalid Delivery No");
   if (!Validation()) return false;
+  // Without a number there is nothing to save under; nothing is written.
+  if (Trim(DirectDeliveryNo).empty()) return Fail("Invalid Delivery No");
   return Trap([&] {
     RequireGrid(DeliveryGridName, "DeliveryGridName");  // before the old lines are deleted
     return Create_Direct_Delivery_Master() && Save_Direct_Delivery_Details();
