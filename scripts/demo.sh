@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the demo on an embedded SQLite database.
+# Installs what is missing, builds the program into build/demo, and runs the demo on an embedded
+# SQLite database.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-scripts/build.sh build -DQLNSALES_TESTS=OFF >/dev/null
-exec build/qlnsales demo "$@"
+scripts/build.sh -q demo
+exec build/demo/qlnsales demo "$@"
