@@ -4,11 +4,28 @@
 #include <exception>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "qlnsales/connection.h"
 #include "qlnsales/object.h"
 
 namespace qlnsales {
+
+// The unit of work of one call, as the error trap holds it.
+class CallUnit {
+ public:
+  CallUnit();
+  ~CallUnit();
+  CallUnit(const CallUnit&) = delete;
+  CallUnit& operator=(const CallUnit&) = delete;
+  bool outermost() const;
+  // Ends the outermost call: commits on `ok`, rolls back otherwise. A commit that fails answers
+  // False with its error in `err_desc`.
+  bool Finish(bool ok, std::string& err_desc);
+
+ private:
+  void* scope_;  // a db::UnitOfWork::Scope
+};
 
 class BusinessObject : public Object {
  public:
@@ -25,17 +42,38 @@ class BusinessObject : public Object {
 
   // The error trap. Inside `body` code throws; any error ends the method with False and the
   // error's own description in ErrDesc. `body` returns the method's result.
+  //
+  // The trap is also where a call begins and ends: the outermost trap of the thread opens the
+  // call's unit of work and, when `body` is done, commits it on True and rolls it back on False or
+  // an error, so that a failed call leaves the database as it was; the number and identity
+  // properties the call had changed are put back with it, so the caller can retry on the same
+  // object. Traps of calls made inside the call join the unit.
   template <class F>
   bool Trap(F&& body) {
+    CallUnit unit;
+    std::vector<Value> kept;
+    if (unit.outermost()) kept = KeepNumbers();
+    bool ok;
     try {
-      return body();
+      ok = body();
     } catch (const std::exception& e) {
       err_desc_ = e.what();
-      return false;
+      ok = false;
     }
+    if (!unit.outermost()) return ok;
+    ok = unit.Finish(ok, err_desc_);
+    if (!ok) PutBackNumbers(kept);
+    return ok;
   }
 
+  // The properties a failed call puts back: the document number and identity and the like.
+  virtual std::vector<std::string_view> NumberProperties() const { return {}; }
+
   std::string err_desc_;
+
+ private:
+  std::vector<Value> KeepNumbers();
+  void PutBackNumbers(const std::vector<Value>& kept);
 };
 
 // The four ways a method chooses its connection. A missing connection object counts as closed.

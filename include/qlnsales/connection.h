@@ -14,6 +14,7 @@ namespace qlnsales {
 
 namespace db {
 class Driver;
+class UnitOfWork;
 enum class Engine { Sqlite, Postgres };
 }  // namespace db
 
@@ -84,6 +85,27 @@ class Connection : public Object {
   db::Engine Engine() const;
   bool InTransaction() const;
 
+  // Within a call (a unit of work is open on the thread) the module writes through these. Outside
+  // one they run at once.
+  //
+  // A write whose result nothing reads: it may be sent later (pipelined on PostgreSQL), and its
+  // error then fails the call at the next statement that waits for the server, or at its end.
+  void ExecuteDeferred(std::string_view sql, const std::vector<Value>& params = {});
+  // One row for `table`: the rows of one table and column list go out together as multi-row
+  // INSERTs, before any read and before any write that names the table.
+  void InsertDeferred(std::string_view table, const std::vector<std::string>& columns,
+                      std::vector<Value> values);
+  // Adds `delta` to `column` of the row of `table` whose key columns hold the key values. The sums
+  // of a call go out once per row at its end (or before a statement that names the table), in key
+  // order, so concurrent calls take such shared rows in one order and queue instead of deadlocking.
+  void AddDeferred(std::string_view table, std::string_view column,
+                   std::vector<std::pair<std::string, Value>> key, double delta);
+  // A read answered once per call: a later write that names one of its tables asks again.
+  ResultSet CachedQuery(std::string_view sql, const std::vector<Value>& params = {});
+
+  // The same text for every connection to one database ("" for a private in-memory database).
+  const std::string& DatabaseKey() const { return key_; }
+
   // The private connection of the calling thread for a connection string, opened on first use
   // and kept, so that repeated calls do not reconnect.
   static std::shared_ptr<Connection> Pooled(const std::string& connection_string);
@@ -96,8 +118,21 @@ class Connection : public Object {
   const DispatchTable& Dispatch() const override;
 
  private:
+  friend class db::UnitOfWork;
+  struct Pending;
+
   db::Driver& Require() const;
+  // The connection that runs a statement of this one within the call in progress.
+  Connection& Route(bool write);
+  // Sends the batched rows and sums that `sql` may touch; all of them for a read or for "".
+  void Flush(std::string_view sql, bool read);
+  void ForgetWrites(std::string_view table);
+  void Drop();  // closes: the call in progress loses what this connection held
+  void ResetPending() noexcept;
+
   std::unique_ptr<db::Driver> driver_;
+  std::unique_ptr<Pending> pending_;
+  std::string key_;
 };
 
 using ConnectionRef = std::shared_ptr<Connection>;

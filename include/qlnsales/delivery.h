@@ -85,6 +85,9 @@ class Delivery : public BusinessObject {
 
  protected:
   const DispatchTable& Dispatch() const override;
+  std::vector<std::string_view> NumberProperties() const override {
+    return {"DeliveryNo", "DeliveryIdentity"};
+  }
 
  private:
   struct Line;

@@ -72,6 +72,9 @@ class DirectDelivery : public BusinessObject {
 
  protected:
   const DispatchTable& Dispatch() const override;
+  std::vector<std::string_view> NumberProperties() const override {
+    return {"DirectDeliveryNo", "DirectDeliveryIdentity"};
+  }
 
  private:
   bool Save_Direct_Delivery_Details();

@@ -74,6 +74,9 @@ class SalesOrder : public BusinessObject {
 
  protected:
   const DispatchTable& Dispatch() const override;
+  std::vector<std::string_view> NumberProperties() const override {
+    return {"SalesOrdNo", "SalesOrdIdentity"};
+  }
 
  private:
   bool Validate_Order();

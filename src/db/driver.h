@@ -1,6 +1,7 @@
 // The engine drivers behind Connection: thin layers over the SQLite C API and libpq.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -16,15 +17,33 @@ class Driver {
   virtual Engine engine() const = 0;
   virtual ResultSet Query(std::string_view sql, const std::vector<Value>& params) = 0;
   virtual std::int64_t Execute(std::string_view sql, const std::vector<Value>& params) = 0;
+  // A write whose result is not read; PostgreSQL sends it pipelined within a unit of work.
+  virtual void ExecuteDeferred(std::string_view sql, const std::vector<Value>& params) = 0;
   virtual void Begin() = 0;
   virtual void Commit() = 0;
   virtual void Rollback() = 0;
   virtual bool InTransaction() const = 0;
+
+  // The unit of work of a call: a transaction, or a savepoint inside the caller's. Ending it waits
+  // for every deferred write and throws the first one's error.
+  virtual void BeginUnit(bool savepoint) = 0;
+  virtual void CommitUnit(bool savepoint) = 0;
+  virtual void RollbackUnit(bool savepoint) noexcept = 0;
+  // Names the database, the same for every connection to it; "" when it cannot be shared.
+  virtual std::string DatabaseKey() const = 0;
 };
+
+// The savepoint a call sets inside the caller's own transaction.
+inline constexpr const char* kCallSavepoint = "qlnsales_call";
 
 // Opens a driver from a connection string; an unknown form or a refused connection is an Error
 // with the provider's own text.
 std::unique_ptr<Driver> OpenDriver(const std::string& connection_string);
+
+// Wraps every driver opened from now on (null: none). Tests put a driver between the module and
+// the engine with it, to fail a chosen statement.
+using DriverWrapper = std::function<std::unique_ptr<Driver>(std::unique_ptr<Driver>)>;
+void SetDriverWrapper(DriverWrapper wrapper);
 std::unique_ptr<Driver> OpenSqlite(const std::string& path);
 std::unique_ptr<Driver> OpenPostgres(const std::string& conninfo);
 

@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "db/driver.h"
+#include "db/stats.h"
 #include "frame/convert.h"
 
 namespace qlnsales::db {
@@ -103,52 +104,198 @@ class PostgresDriver final : public Driver {
     return n && *n ? std::stoll(n) : 0;
   }
 
+  void ExecuteDeferred(std::string_view sql, const std::vector<Value>& params) override {
+    if (!pipeline_) {
+      PgResult r(Run(sql, params));
+      return;
+    }
+    Send(sql, params);
+    // A bounded queue: the server's answers must not pile up unread without end.
+    if (sent_.size() >= kMaxQueued) PQclear(Sync());
+  }
+
   void Begin() override { Execute("BEGIN", {}); }
   void Commit() override { Execute("COMMIT", {}); }
   void Rollback() override { Execute("ROLLBACK", {}); }
   bool InTransaction() const override {
-    return PQtransactionStatus(conn_) == PQTRANS_INTRANS ||
+    return pipeline_ || PQtransactionStatus(conn_) == PQTRANS_INTRANS ||
            PQtransactionStatus(conn_) == PQTRANS_INERROR;
   }
 
+  // A call's statements travel in pipeline mode: those whose result is not read go out without
+  // waiting, and the server's answers are read at the next statement whose result is needed.
+  void BeginUnit(bool savepoint) override {
+    if (PQenterPipelineMode(conn_) != 1) throw Error(TrimError(PQerrorMessage(conn_)));
+    pipeline_ = true;
+    Send(savepoint ? std::string("SAVEPOINT ") + kCallSavepoint : "BEGIN", {});
+  }
+
+  void CommitUnit(bool savepoint) override {
+    Send(savepoint ? std::string("RELEASE SAVEPOINT ") + kCallSavepoint : "COMMIT", {});
+    PQclear(Sync());
+    LeavePipeline();
+  }
+
+  void RollbackUnit(bool savepoint) noexcept override {
+    if (!pipeline_) return;
+    try {
+      if (!sent_.empty()) PQclear(Sync());
+    } catch (const std::exception&) {
+    }
+    try {
+      if (savepoint) {
+        Send(std::string("ROLLBACK TO SAVEPOINT ") + kCallSavepoint, {});
+        Send(std::string("RELEASE SAVEPOINT ") + kCallSavepoint, {});
+      } else {
+        Send("ROLLBACK", {});
+      }
+      PQclear(Sync());
+    } catch (const std::exception&) {
+    }
+    LeavePipeline();
+  }
+
+  std::string DatabaseKey() const override {
+    auto text = [](const char* p) { return std::string(p ? p : ""); };
+    return "postgresql:" + text(PQhost(conn_)) + ":" + text(PQport(conn_)) + "/" +
+           text(PQdb(conn_)) + "?user=" + text(PQuser(conn_)) +
+           "&options=" + text(PQoptions(conn_));
+  }
+
  private:
-  PGresult* Run(std::string_view sql, const std::vector<Value>& params) {
-    const std::string& name = Prepare(sql, params.size());
-    std::vector<std::string> texts(params.size());
-    std::vector<const char*> values(params.size(), nullptr);
+  static constexpr std::size_t kMaxQueued = 512;
+
+  // Parameters as the texts libpq sends; a null stays a null pointer.
+  struct Params {
+    std::vector<std::string> texts;
+    std::vector<const char*> values;
+  };
+
+  static Params Texts(const std::vector<Value>& params) {
+    Params p;
+    p.texts.resize(params.size());
+    p.values.assign(params.size(), nullptr);
     for (std::size_t i = 0; i < params.size(); ++i) {
       const Value& v = params[i];
       switch (v.kind()) {
         case Value::Kind::Empty:
           continue;
         case Value::Kind::Bool:
-          texts[i] = v.ToBool() ? "1" : "0";
+          p.texts[i] = v.ToBool() ? "1" : "0";
           break;
         case Value::Kind::Int32:
         case Value::Kind::Int64:
-          texts[i] = std::to_string(v.ToInt64());
+          p.texts[i] = std::to_string(v.ToInt64());
           break;
         case Value::Kind::Double: {
           double d = v.ToDouble();
           RequireFinite(d);
           char buf[40];
           std::snprintf(buf, sizeof buf, "%.17g", d);
-          texts[i] = buf;
+          p.texts[i] = buf;
           break;
         }
         case Value::Kind::Text:
-          texts[i] = std::get<std::string>(v.storage());
+          p.texts[i] = std::get<std::string>(v.storage());
           break;
         case Value::Kind::Date:
-          texts[i] = DateParameter(v.ToDate());
+          p.texts[i] = DateParameter(v.ToDate());
           break;
         case Value::Kind::Object:
           throw Error("An object cannot be stored in the database");
       }
-      values[i] = texts[i].c_str();
+      p.values[i] = p.texts[i].c_str();
     }
+    return p;
+  }
+
+  // Queues a statement in the pipeline (preparing it first, also queued, when it is new).
+  void Send(std::string_view sql, const std::vector<Value>& params) {
+    Params p = Texts(params);
+    std::string key(sql);
+    auto it = prepared_.find(key);
+    if (it == prepared_.end()) {
+      int count = 0;
+      std::string text = Translate(sql, count);
+      if (static_cast<std::size_t>(count) != params.size())
+        throw Error("The statement takes " + std::to_string(count) + " values, " +
+                    std::to_string(params.size()) + " were given");
+      std::string name = "q" + std::to_string(++prepared_count_);
+      if (PQsendPrepare(conn_, name.c_str(), text.c_str(), 0, nullptr) != 1)
+        throw Error(TrimError(PQerrorMessage(conn_)));
+      sent_.push_back(key);
+      it = prepared_.emplace(std::move(key), std::move(name)).first;
+    }
+    if (PQsendQueryPrepared(conn_, it->second.c_str(), static_cast<int>(params.size()),
+                            p.values.data(), nullptr, nullptr, 0) != 1)
+      throw Error(TrimError(PQerrorMessage(conn_)));
+    sent_.emplace_back();
+    ++ThreadStats().statements;
+  }
+
+  // Waits for the answers to everything queued and answers the last statement's result. The
+  // first error among them is thrown with the statement's own text; statements after it in the
+  // pipeline were not run.
+  PGresult* Sync() {
+    if (PQpipelineSync(conn_) != 1) throw Error(TrimError(PQerrorMessage(conn_)));
+    ++ThreadStats().waits;
+    std::string error;
+    PGresult* last = nullptr;
+    for (std::size_t i = 0; i < sent_.size(); ++i) {
+      PGresult* r = PQgetResult(conn_);
+      if (!r) {
+        // The connection broke: nothing more will come.
+        if (error.empty()) error = TrimError(PQerrorMessage(conn_));
+        for (std::size_t j = i; j < sent_.size(); ++j)
+          if (!sent_[j].empty()) prepared_.erase(sent_[j]);
+        break;
+      }
+      auto status = PQresultStatus(r);
+      bool ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
+      if (!ok && error.empty() && status != PGRES_PIPELINE_ABORTED)
+        error = TrimError(PQresultErrorMessage(r));
+      if (!ok && !sent_[i].empty()) prepared_.erase(sent_[i]);
+      if (i + 1 == sent_.size() && sent_[i].empty()) {
+        last = r;
+      } else {
+        PQclear(r);
+      }
+      while (PGresult* end = PQgetResult(conn_)) PQclear(end);  // the end of this statement
+    }
+    sent_.clear();
+    PGresult* sync = PQgetResult(conn_);
+    bool synced = sync && PQresultStatus(sync) == PGRES_PIPELINE_SYNC;
+    PQclear(sync);
+    if (!synced && error.empty()) error = TrimError(PQerrorMessage(conn_));
+    if (!error.empty()) {
+      PQclear(last);
+      throw Error(error.empty() ? "The statement failed" : error);
+    }
+    if (!last) last = PQmakeEmptyPGresult(conn_, PGRES_COMMAND_OK);
+    return last;
+  }
+
+  void LeavePipeline() {
+    pipeline_ = false;
+    sent_.clear();
+    if (PQexitPipelineMode(conn_) != 1) {
+      // Answers still unread: read them so that the connection is usable again.
+      while (PGresult* r = PQgetResult(conn_)) PQclear(r);
+      PQexitPipelineMode(conn_);
+    }
+  }
+
+  PGresult* Run(std::string_view sql, const std::vector<Value>& params) {
+    if (pipeline_) {
+      Send(sql, params);
+      return Sync();
+    }
+    const std::string& name = Prepare(sql, params.size());
+    Params p = Texts(params);
     PGresult* r = PQexecPrepared(conn_, name.c_str(), static_cast<int>(params.size()),
-                                 values.data(), nullptr, nullptr, 0);
+                                 p.values.data(), nullptr, nullptr, 0);
+    ++ThreadStats().statements;
+    ++ThreadStats().waits;
     Check(r);
     return r;
   }
@@ -164,8 +311,9 @@ class PostgresDriver final : public Driver {
     if (static_cast<std::size_t>(count) != nparams)
       throw Error("The statement takes " + std::to_string(count) + " values, " +
                   std::to_string(nparams) + " were given");
-    std::string name = "q" + std::to_string(prepared_.size() + 1);
+    std::string name = "q" + std::to_string(++prepared_count_);
     PGresult* r = PQprepare(conn_, name.c_str(), text.c_str(), 0, nullptr);
+    ++ThreadStats().waits;
     Check(r);
     PQclear(r);
     return prepared_.emplace(std::move(key), std::move(name)).first->second;
@@ -206,6 +354,11 @@ class PostgresDriver final : public Driver {
 
   PGconn* conn_;
   std::unordered_map<std::string, std::string> prepared_;
+  std::size_t prepared_count_ = 0;
+  bool pipeline_ = false;
+  // What is queued in the pipeline, in order: the statement's text for a preparation (so that a
+  // failed one is forgotten), "" for a statement.
+  std::vector<std::string> sent_;
 };
 
 }  // namespace

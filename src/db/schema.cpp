@@ -39,6 +39,8 @@ const std::vector<TableDef>& Tables() {
        "Document_Temp_Next_No:F Manual_Flag:B Last_Update:D",
        "Document_Prefix,Company_Prefix,Branch_Prefix",
        {}},
+      // The line serials reserved so far, one row per line table.
+      {"Line_Serial", "Table_Name:T Next_No:I", "Table_Name", {}},
       {"Chart_Of_Accounts",
        "Account_No:T Account_Name:T Company_Prefix:T Branch_Prefix:T Account_Type:T "
        "Opening_Balance:F Current_Balance:Q Last_Update:D",

@@ -1,15 +1,17 @@
 #include <sqlite3.h>
 
+#include <filesystem>
 #include <unordered_map>
 
 #include "db/driver.h"
+#include "db/stats.h"
 
 namespace qlnsales::db {
 namespace {
 
 class SqliteDriver final : public Driver {
  public:
-  explicit SqliteDriver(const std::string& path) {
+  explicit SqliteDriver(const std::string& path) : path_(path) {
     int rc = sqlite3_open_v2(path.c_str(), &db_,
                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI, nullptr);
     if (rc != SQLITE_OK) {
@@ -53,10 +55,48 @@ class SqliteDriver final : public Driver {
 
   // IMMEDIATE takes the write lock at once, so two writers queue on the busy timeout instead of
   // one of them failing when it upgrades a read lock half-way through.
+  // SQLite runs in the process: a deferred write costs no more at once than later.
+  void ExecuteDeferred(std::string_view sql, const std::vector<Value>& params) override {
+    Execute(sql, params);
+  }
+
   void Begin() override { Execute("BEGIN IMMEDIATE", {}); }
   void Commit() override { Execute("COMMIT", {}); }
   void Rollback() override { Execute("ROLLBACK", {}); }
   bool InTransaction() const override { return sqlite3_get_autocommit(db_) == 0; }
+
+  void BeginUnit(bool savepoint) override {
+    if (savepoint)
+      Execute(std::string("SAVEPOINT ") + kCallSavepoint, {});
+    else
+      Begin();
+  }
+  void CommitUnit(bool savepoint) override {
+    if (savepoint)
+      Execute(std::string("RELEASE SAVEPOINT ") + kCallSavepoint, {});
+    else
+      Commit();
+  }
+  void RollbackUnit(bool savepoint) noexcept override {
+    // Some errors (a full disk, for one) have already rolled the whole transaction back.
+    try {
+      if (!InTransaction()) return;
+      if (savepoint) {
+        Execute(std::string("ROLLBACK TO SAVEPOINT ") + kCallSavepoint, {});
+        Execute(std::string("RELEASE SAVEPOINT ") + kCallSavepoint, {});
+      } else {
+        Rollback();
+      }
+    } catch (const std::exception&) {
+    }
+  }
+
+  std::string DatabaseKey() const override {
+    if (path_ == ":memory:" || path_.empty() || path_.starts_with("file:")) return "";
+    std::error_code ec;
+    auto canonical = std::filesystem::weakly_canonical(path_, ec);
+    return "sqlite:" + (ec ? path_ : canonical.string());
+  }
 
  private:
   struct Statement {
@@ -74,6 +114,8 @@ class SqliteDriver final : public Driver {
       sqlite3_clear_bindings(stmt);
     }
     bool Step() {
+      if (!stepped) ++ThreadStats().statements;
+      stepped = true;
       int rc = sqlite3_step(stmt);
       if (rc == SQLITE_ROW) return true;
       if (rc == SQLITE_DONE) return false;
@@ -81,6 +123,7 @@ class SqliteDriver final : public Driver {
     }
     SqliteDriver& driver;
     sqlite3_stmt* stmt;
+    bool stepped = false;
   };
 
   sqlite3_stmt* Prepare(std::string_view sql) {
@@ -147,6 +190,7 @@ class SqliteDriver final : public Driver {
     }
   }
 
+  std::string path_;
   sqlite3* db_ = nullptr;
   std::unordered_map<std::string, sqlite3_stmt*> cache_;
 };

@@ -6,11 +6,23 @@
 
 namespace qlnsales::documents {
 
-std::int32_t FirstLineSerial(Connection& conn, const std::string& table) {
+std::int32_t ReserveLineSerials(Connection& conn, const std::string& table, std::int32_t count) {
   CheckSqlName(table);
+  // The table's row in Line_Serial is taken first: a second saver waits on it until the first
+  // call ends, and only then reads the largest serial, which by then includes the first's lines.
+  conn.ExecuteDeferred(
+      "INSERT INTO Line_Serial (Table_Name, Next_No) VALUES (?, ?) ON CONFLICT (Table_Name) DO "
+      "UPDATE SET Next_No = Line_Serial.Next_No + excluded.Next_No",
+      {Value(table), Value(count)});
   auto rs = conn.Query("SELECT MAX(SL_No) AS MaxNo FROM " + table);
   if (rs.empty() || rs.front().IsNull("MaxNo")) return 1;
   return rs.front().Int32("MaxNo") + 1;
+}
+
+void InsertLines(Connection& conn, const std::string& table, std::vector<Record>& lines) {
+  if (lines.empty()) return;
+  std::int32_t serial = ReserveLineSerials(conn, table, static_cast<std::int32_t>(lines.size()));
+  for (auto& line : lines) line.Set("SL_No", serial++).InsertDeferred(conn, table);
 }
 
 std::pair<std::string, std::optional<std::string>> SplitUnit(const std::string& text) {

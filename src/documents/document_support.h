@@ -5,15 +5,22 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "frame/record.h"
 #include "qlnsales/connection.h"
 #include "qlnsales/grid.h"
 
 namespace qlnsales::documents {
 
-// The first free line serial of a table (its largest SL_No + 1, or 1). Drawn once per save from
-// the key's index; the lines of the save then count on from it.
-std::int32_t FirstLineSerial(Connection& conn, const std::string& table);
+// Reserves `count` line serials of a table (its largest SL_No + 1 and on) and answers the first.
+// The table's row in Line_Serial is written first, inside the call, so two users saving at once
+// queue on it and never draw the same serial.
+std::int32_t ReserveLineSerials(Connection& conn, const std::string& table, std::int32_t count);
+
+// Saves the lines of one document: each gets the next of a block of reserved serials as SL_No,
+// and they go out together.
+void InsertLines(Connection& conn, const std::string& table, std::vector<Record>& lines);
 
 // "Box-Monthly" is unit "Box" with period "Monthly"; "Box" has no period.
 std::pair<std::string, std::optional<std::string>> SplitUnit(const std::string& text);

@@ -2,7 +2,38 @@
 
 #include <limits>
 
+#include "db/unit_of_work.h"
+
 namespace qlnsales {
+
+CallUnit::CallUnit() : scope_(new db::UnitOfWork::Scope) {}
+
+CallUnit::~CallUnit() {
+  delete static_cast<db::UnitOfWork::Scope*>(scope_);
+}
+
+bool CallUnit::outermost() const {
+  return static_cast<db::UnitOfWork::Scope*>(scope_)->outermost();
+}
+
+bool CallUnit::Finish(bool ok, std::string& err_desc) {
+  auto error = static_cast<db::UnitOfWork::Scope*>(scope_)->Finish(ok);
+  if (!error) return ok;
+  err_desc = *error;
+  return false;
+}
+
+std::vector<Value> BusinessObject::KeepNumbers() {
+  std::vector<Value> kept;
+  for (auto name : NumberProperties()) kept.push_back(Get(name));
+  return kept;
+}
+
+void BusinessObject::PutBackNumbers(const std::vector<Value>& kept) {
+  auto names = NumberProperties();
+  for (std::size_t i = 0; i < names.size() && i < kept.size(); ++i) Set(names[i], kept[i]);
+}
+
 namespace connection_rule {
 
 bool IsOpen(const ConnectionRef& object) {

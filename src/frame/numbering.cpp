@@ -87,13 +87,16 @@ CounterError FinalNumbering::Choose(ConnectionRef& connection, const Series& ser
   return std::nullopt;
 }
 
-void FinalNumbering::Renumber(Connection& conn, Record extra, const Value& last_update,
-                              Connection& counter_conn) {
+std::optional<std::string> FinalNumbering::Renumber(Connection& conn, Record extra,
+                                                    const Value& last_update,
+                                                    Connection& counter_conn) {
   extra.Set(t_.number_column, number_)
       .Set(t_.identity_column, identity_)
       .Set("Last_Update", last_update);
-  extra.Update(conn, t_.master_table, Record().Set(t_.number_column, temporary_));
+  if (extra.Update(conn, t_.master_table, Record().Set(t_.number_column, temporary_)) != 1)
+    return t_.invalid_number_message;
   if (mode_.manual) RaiseSeriesPast(counter_conn, series_, manual_identity_);
+  return std::nullopt;
 }
 
 std::optional<std::string> FinalNumbering::RenumberLines(Connection& conn,

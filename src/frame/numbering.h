@@ -85,8 +85,10 @@ class FinalNumbering {
   // Writes the final number, the identity, `extra` (the process flag and such) and Last_Update
   // into the master row. With a manual identity, the series counter is then raised past it at
   // once (one conditional update on `counter_conn`), so no later failure can let the
-  // automatic numbers reach it.
-  void Renumber(Connection& conn, Record extra, const Value& last_update, Connection& counter_conn);
+  // automatic numbers reach it. Answers the invalid-number message when the row no longer holds
+  // the temporary number: another user has processed it since it was read.
+  std::optional<std::string> Renumber(Connection& conn, Record extra, const Value& last_update,
+                                      Connection& counter_conn);
   // Gives the lines the final number; the temporary-number message when there are none (the
   // master row keeps its final number).
   std::optional<std::string> RenumberLines(Connection& conn, const Value& last_update);

@@ -52,6 +52,19 @@ void Record::Insert(Connection& conn, std::string_view table) const {
   conn.Execute(sql, params);
 }
 
+void Record::InsertDeferred(Connection& conn, std::string_view table) const {
+  CheckSqlName(table);
+  std::vector<std::string> columns;
+  std::vector<Value> values;
+  columns.reserve(columns_.size());
+  values.reserve(columns_.size());
+  for (const auto& [name, value] : columns_) {
+    columns.push_back(name);
+    values.push_back(value);
+  }
+  conn.InsertDeferred(table, columns, std::move(values));
+}
+
 std::int64_t Record::Update(Connection& conn, std::string_view table, const Record& where) const {
   CheckSqlName(table);
   if (columns_.empty()) return 0;

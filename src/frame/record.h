@@ -24,6 +24,8 @@ class Record {
 
   bool empty() const { return columns_.empty(); }
   void Insert(Connection& conn, std::string_view table) const;
+  // Within a call the row joins the table's batch (see Connection::InsertDeferred).
+  void InsertDeferred(Connection& conn, std::string_view table) const;
   // UPDATE table SET ... WHERE each column of `where` equals its value; the rows changed.
   std::int64_t Update(Connection& conn, std::string_view table, const Record& where) const;
 

@@ -172,7 +172,7 @@ TEST_F(DeliveryProcessTest, OffLineAndReplicationModes) {
   EXPECT_TRUE(services::CheckBooks(*conn).empty());
 }
 
-TEST_F(DeliveryProcessTest, ManualIdentitiesAndFailuresKeepWhatWasWritten) {
+TEST_F(DeliveryProcessTest, ManualIdentitiesAndFailuresThatLeaveNothing) {
   Delivery d = Deliver(0.5);
   d.DocManualFlag = true;
   d.ManualDeliveryIdentity = 40;
@@ -183,19 +183,34 @@ TEST_F(DeliveryProcessTest, ManualIdentitiesAndFailuresKeepWhatWasWritten) {
                 .ToDouble(),
             41);
 
-  // Missing preferences: stock is out, no cost posted, the delivery keeps its final number.
+  // Missing preferences fail the call half-way: nothing stays written, no number is used, and
+  // the object keeps its temporary number for a retry.
   Delivery e = Deliver(0.2);
+  const std::string temporary = e.DeliveryNo;
+  const double stock = Stock("01P100");
+  const auto ledger_lines = Count("General_Ledger");
   conn->Execute("DELETE FROM Default_Sales_Preferences WHERE Branch_Prefix = '01'");
   EXPECT_FALSE(e.Process_Delivery(source));
   EXPECT_EQ(e.ErrDesc(), "Set the Sales default settings in the Sales Preferences");
-  EXPECT_EQ(Count("Delivery_Master", "Delivery_No = '0101DEL41'"), 1);
+  EXPECT_EQ(e.DeliveryNo, temporary);
+  EXPECT_EQ(Count("Delivery_Master", "Delivery_No = ? AND Processed_Flag = 0", {temporary}), 1);
+  EXPECT_EQ(Count("Delivery_Master", "Delivery_No = '0101DEL41'"), 0);
+  EXPECT_EQ(Stock("01P100"), stock);
+  EXPECT_EQ(Count("General_Ledger"), ledger_lines);
+  EXPECT_EQ(Count("Stock_Movement", "Document_No = '0101DEL41'"), 0);
+  EXPECT_EQ(Scalar("SELECT Document_Next_No FROM Document_Prefix WHERE Document_Prefix = 'DEL' AND "
+                   "Branch_Prefix = '01'")
+                .ToDouble(),
+            41);
+  EXPECT_TRUE(services::CheckBooks(*conn).empty());
 
   // A refused stock-out stops processing with the module's text.
   conn->Execute(
       "UPDATE Item_Master SET Stock_In_Hand = 0, Stock_Amount = 0 WHERE Item_Code = '01P100'");
   Delivery f = Deliver(0.1);
   EXPECT_FALSE(f.Process_Delivery(source));
-  EXPECT_EQ(f.ErrDesc(), "Not enough stock of 01P100: 0 in hand, 0.4 wanted.");
+  // The order still owes the 5 boxes the failed delivery would have taken.
+  EXPECT_EQ(f.ErrDesc(), "Not enough stock of 01P100: 0 in hand, 0.5 wanted.");
 
   // A line whose order line is gone: "Invalid Item Details".
   Delivery g = Deliver(0.1);

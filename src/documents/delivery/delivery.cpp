@@ -206,7 +206,7 @@ bool Delivery::Create_Delivery_Master() {
 bool Delivery::Save_Delivery_Details() {
   Grid& grid = RequireGrid(DeliveryGridName, "DeliveryGridName");
   Connection& conn = *connection_rule::ObjectOnly(AdoDBConnectionObject);
-  std::int32_t serial = FirstLineSerial(conn, kDetail);
+  std::vector<Record> lines;
   const Value stamp = Stamp(kDetail, LastUpdate);
   // A share of the overall discount over a subtotal of 0 is 0, never inf or NaN.
   auto share = [](double discount, double amount, double subtotal) {
@@ -220,7 +220,6 @@ bool Delivery::Save_Delivery_Details() {
     auto [unit, period] = SplitUnit(grid.TextMatrix(r, 5));
     Record line;
     line.Set("Delivery_No", DeliveryNo)
-        .Set("SL_No", serial++)
         // A line without an item code stores none, rather than the bare company prefix.
         .Set("Item_Code", code.empty() ? Value() : Value(CompanyPrefix + code))
         .Set("Item_Name", name)
@@ -246,9 +245,10 @@ bool Delivery::Save_Delivery_Details() {
                share(DeliveryFCDiscAmount, grid.ValueMatrix(r, 14), DeliveryFCSubtotal));
     line.Set("Location_Name", grid.TextMatrix(r, 20))
         .Set("Location_ID", grid.ValueMatrix(r, 21))
-        .Set("Last_Update", stamp)
-        .Insert(conn, kDetail);
+        .Set("Last_Update", stamp);
+    lines.push_back(std::move(line));
   }
+  InsertLines(conn, kDetail, lines);
   return true;
 }
 

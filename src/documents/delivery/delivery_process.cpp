@@ -63,8 +63,9 @@ bool Delivery::Process_Delivery(std::string& /*source: not used*/) {
       if (auto err = numbering.Choose(AdoDBConnectionObject, series, mode)) return Fail(*err);
       conn = connection_rule::ObjectOnly(AdoDBConnectionObject);
       DeliveryIdentity = numbering.identity();
-      numbering.Renumber(*conn, Record().Set("Processed_Flag", 1),
-                         Stamp("Delivery_Master", LastUpdate), *conn);
+      if (auto err = numbering.Renumber(*conn, Record().Set("Processed_Flag", 1),
+                                        Stamp("Delivery_Master", LastUpdate), *conn))
+        return Fail(*err);
       if (auto err = numbering.RenumberLines(*conn, Stamp("Delivery_Detail", LastUpdate)))
         return Fail(*err);
       DeliveryNo = numbering.number();

@@ -120,13 +120,12 @@ bool DirectDelivery::Save_Direct_Delivery_Details() {
   const bool share = DirectDeliveryFCDiscAmount > 0;
   const double d = DirectDeliveryDiscPercent / 100;
   double fc_sum = 0, local_sum = 0;
-  std::int32_t serial = FirstLineSerial(conn, kDetail);
+  std::vector<Record> lines;
   for (std::int32_t r = 1; r <= last; ++r) {
     const std::string code = Trim(grid.TextMatrix(r, 1));
     auto [unit, period] = SplitUnit(grid.TextMatrix(r, 4));
     Record line;
     line.Set("Direct_Delivery_No", DirectDeliveryNo)
-        .Set("SL_No", serial++)
         // A line without an item code stores none, rather than the bare company prefix.
         .Set("Item_Code", code.empty() ? Value() : Value(CompanyPrefix + code))
         .Set("Item_Name", Trim(grid.TextMatrix(r, 2)))
@@ -154,9 +153,10 @@ bool DirectDelivery::Save_Direct_Delivery_Details() {
     line.Set("Proj_No", grid.TextMatrix(r, 15))
         .Set("Location_Name", grid.TextMatrix(r, 14))
         .Set("Location_ID", grid.ValueMatrix(r, 17))
-        .Set("Last_Update", LastUpdate)
-        .Insert(conn, kDetail);
+        .Set("Last_Update", LastUpdate);
+    lines.push_back(std::move(line));
   }
+  InsertLines(conn, kDetail, lines);
   return true;
 }
 

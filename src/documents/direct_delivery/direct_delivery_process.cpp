@@ -64,8 +64,10 @@ bool DirectDelivery::Process_Direct_Delivery() {
         return Fail(*err);
       conn = connection_rule::ObjectOnly(AdoDBConnectionObject);
       DirectDeliveryIdentity = numbering.identity();
-      numbering.Renumber(*conn, Record().Set("Processed_Flag", 1).Set("Allow_Cancel_Flag", 0),
-                         Value(LastUpdate), *conn);
+      if (auto err = numbering.Renumber(
+              *conn, Record().Set("Processed_Flag", 1).Set("Allow_Cancel_Flag", 0),
+              Value(LastUpdate), *conn))
+        return Fail(*err);
       numbering.RenumberLines(*conn, Value(LastUpdate));  // a delivery without lines is no error
       DirectDeliveryNo = numbering.number();
     }

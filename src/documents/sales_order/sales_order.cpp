@@ -136,7 +136,7 @@ bool SalesOrder::Save_Order_Details() {
   const double d = SalesOrdDiscPercent / 100;
   const int places = static_cast<int>(convert::RoundHalfEven(AmtDig));
   double local_sum = 0, foreign_sum = 0;
-  std::int32_t serial = FirstLineSerial(*conn, kDetail);
+  std::vector<Record> lines;
   const Value stamp = Stamp(kDetail, LastUpdate);
 
   for (std::int32_t r = 1; r < grid.Rows(); ++r) {
@@ -176,8 +176,10 @@ bool SalesOrder::Save_Order_Details() {
       }
       line.Set("Sales_Ord_Overall_FC_Disc", fc).Set("Sales_Ord_Overall_Disc", local);
     }
-    line.Set("SL_No", serial++).Set("Last_Update", stamp).Insert(*conn, kDetail);
+    line.Set("Last_Update", stamp);
+    lines.push_back(std::move(line));
   }
+  InsertLines(*conn, kDetail, lines);
   return true;
 }
 

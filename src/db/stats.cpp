@@ -1,0 +1,10 @@
+#include "db/stats.h"
+
+namespace qlnsales::db {
+
+Stats& ThreadStats() {
+  thread_local Stats stats;
+  return stats;
+}
+
+}  // namespace qlnsales::db
