@@ -1,0 +1,533 @@
+// Every saving and processing call is all or nothing: a database error at any one of its
+// statements, its commit included, leaves every table as it was and the object's number as it was,
+// and the same call on the same object then succeeds with clean books.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+#include "db/reference_data.h"
+#include "frame/record.h"
+#include "qlnsales/customer.h"
+#include "qlnsales/customer_ob.h"
+#include "qlnsales/delivery.h"
+#include "qlnsales/direct_delivery.h"
+#include "qlnsales/sales_order.h"
+#include "qlnsales/shell.h"
+#include "services/books_check.h"
+#include "support/faulty_driver.h"
+#include "support/fixture.h"
+#include "support/table_snapshot.h"
+
+namespace qlnsales::testing {
+namespace {
+
+// A call on an object made ready for it, and what the object shows afterwards.
+struct Prepared {
+  std::function<bool()> call;
+  std::function<std::string()> err_desc;
+  std::function<std::vector<std::string>()> numbers;  // its number properties, as text
+};
+
+// Makes the state a call needs and the object for it; `round` tells rounds apart (codes).
+using Prepare = std::function<Prepared(int round)>;
+
+std::string Tag(const char* prefix, int round) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%s%03d", prefix, round);
+  return buf;
+}
+
+template <class T>
+Prepared Wrap(std::shared_ptr<T> object, std::function<bool(T&)> call,
+              std::vector<const char*> number_properties = {}) {
+  return Prepared{[object, call] { return call(*object); }, [object] { return object->ErrDesc(); },
+                  [object, number_properties] {
+                    std::vector<std::string> out;
+                    for (const char* p : number_properties) out.push_back(object->Get(p).ToText());
+                    return out;
+                  }};
+}
+
+class FaultInjectionTest : public DbTest {
+ protected:
+  void SetUp() override {
+    DbTest::SetUp();
+    FaultyDriver::Install();
+    conn = std::make_shared<Connection>(cs);
+    Connection::ClearPool();
+    shell = std::make_shared<ScriptedShell>();
+    SetShell(shell);
+    // Enough stock for every round's delivery.
+    refdata::AddOpeningStock(*conn, "01", "01", "01P100", 1, 1000, 2.5);
+    refdata::AddOpeningStock(*conn, "01", "01", "01P200", 1, 1000, 12);
+    refdata::AddOpeningStock(*conn, "01", "01", "01P300", 2, 1000, 30);
+  }
+  void TearDown() override {
+    FaultyDriver::Uninstall();
+    SetShell(nullptr);
+    DbTest::TearDown();
+  }
+
+  // Runs the call once on state made for it to learn how many statements it makes; then, for each
+  // of them, makes the same state again (new rows in the same database), fails that statement,
+  // checks that nothing moved, and retries on the same object.
+  void SweepFaults(const std::string& name, const Prepare& prepare) {
+    FaultyDriver::Disarm();
+    Prepared scratch = prepare(0);
+    FaultyDriver::Disarm();
+    ASSERT_TRUE(scratch.call()) << name << ": " << scratch.err_desc();
+    const std::int64_t n = FaultyDriver::Statements();
+    ASSERT_GT(n, 1) << name;
+    RecordProperty(name, std::to_string(n) + " statements");
+    int failing = 0;
+    for (std::int64_t k = 1; k <= n && failing < 3; ++k) {
+      SCOPED_TRACE(name + ", fault at statement " + std::to_string(k) + " of " + std::to_string(n));
+      const int failures_before = Failures();
+      Prepared p = prepare(static_cast<int>(k));
+      const TableSnapshot before = TakeSnapshot(*conn);
+      const auto numbers = p.numbers();
+
+      FaultyDriver::Arm(k);
+      const bool ok = p.call();
+      FaultyDriver::Disarm();
+      EXPECT_FALSE(ok);
+      EXPECT_EQ(p.err_desc(), FaultyDriver::Message(k));
+      EXPECT_EQ(p.numbers(), numbers);
+      EXPECT_EQ(SnapshotDiff(before, TakeSnapshot(*conn)), "");
+
+      FaultyDriver::Disarm();
+      EXPECT_TRUE(p.call()) << p.err_desc();
+      // Nothing of the failed call was left behind to send the retry another way.
+      EXPECT_EQ(FaultyDriver::Statements(), n);
+      EXPECT_EQ(services::CheckBooks(*conn), std::vector<std::string>{});
+      if (Failures() > failures_before) ++failing;  // a few failing positions tell enough
+    }
+  }
+
+  static int Failures() {
+    return ::testing::UnitTest::GetInstance()->current_test_info()->result()->total_part_count();
+  }
+
+  // --- Customers -------------------------------------------------------------------------------
+
+  std::shared_ptr<Customer> NewCustomer(const std::string& code) {
+    auto c = std::make_shared<Customer>();
+    c->ConnectionString = cs;
+    c->AdoConnectionObject = conn;
+    c->CompanyPrefix = "01";
+    c->BranchPrefix = "01";
+    c->CustomerCode = code;
+    c->CustomerName = "Customer " + code;
+    c->CustomerCurrencyCode = c->CurrencyCode = "BHD";
+    c->CustomerPaymentType = "Credit";
+    c->CustomerPaymentTerms = "30 days";
+    c->ARAccountNo = "01011200";
+    return c;
+  }
+  // Documents that carry the customer's name, so that the name update has rows to change.
+  void NamedDocuments(const std::string& code) {
+    Record()
+        .Set("AR_Adjustment_No", "ADJ-" + code)
+        .Set("Customer_Code", code)
+        .Set("Customer_Name", "old")
+        .Insert(*conn, "AR_Adjustment_Master");
+    Record()
+        .Set("Sales_Inv_No", "INV-" + code)
+        .Set("Customer_Code", code)
+        .Set("Customer_Name", "old")
+        .Insert(*conn, "Sales_Invoice_Master");
+  }
+
+  // --- Opening balances ------------------------------------------------------------------------
+
+  std::shared_ptr<CustomerOB> NewOpeningBalances(const std::string& code, const char* prefix) {
+    auto c = NewCustomer(code);
+    EXPECT_TRUE(c->Create_Customer()) << c->ErrDesc();
+    auto ob = std::make_shared<CustomerOB>();
+    ob->ConnectionString = cs;
+    ob->AdoConnectionObject = conn;
+    ob->CustomerCode = code;
+    ob->CustomerName = c->CustomerName;
+    ob->CompanyPrefix = "01";
+    ob->BranchPrefix = "02";
+    ob->DocumentPrefix = prefix;
+    ob->CurrencyCode = "BHD";
+    ob->LastUpdate = Date::FromYmd(2026, 12, 6);
+    auto grid = std::make_shared<MemoryGrid>(4, 9);
+    auto line = [&](int r, const char* ref, const char* date, const char* amount) {
+      grid->SetTextMatrix(r, 1, ref);
+      grid->SetTextMatrix(r, 2, date);
+      grid->SetTextMatrix(r, 3, amount);
+      grid->SetTextMatrix(r, 5, "1");
+    };
+    line(1, "REF-1", "31/03/2026", "500");
+    line(2, "REF-2", "15/04/2026", "120.5");
+    ob->GridName = grid;
+    return ob;
+  }
+
+  // --- Sales orders and deliveries -------------------------------------------------------------
+
+  std::shared_ptr<SalesOrder> NewOrder() {
+    auto grid = std::make_shared<MemoryGrid>(4, 18);
+    auto line = [&](int r, const char* code, const char* qty, const char* price) {
+      for (auto [c, t] : std::initializer_list<std::pair<int, const char*>>{
+               {1, code}, {2, code}, {4, "Box"}, {5, "1"}, {6, qty}, {15, price}, {17, "0"}})
+        grid->SetTextMatrix(r, c, t);
+    };
+    line(1, "P100", "10", "4");
+    line(2, "P200", "4", "18");
+    line(3, "S100", "3", "20");
+    auto o = std::make_shared<SalesOrder>();
+    o->AdoConnectionObject = conn;
+    o->OrderGridName = grid;
+    o->CompanyPrefix = "01";
+    o->BranchPrefix = "01";
+    o->DocumentPrefix = "SOR";
+    o->CustomerCode = "01C001";
+    o->CustomerName = "Gulf Traders";
+    o->PaymentType = "Credit";
+    o->CurrencyCode = "BHD";
+    o->SalesOrdSubTotal = o->SalesOrdTotalAmount = 172;
+    o->SalesOrdDate = Date::FromYmd(2026, 12, 3);
+    o->LastUpdate = Date::FromYmd(2026, 12, 3);
+    return o;
+  }
+
+  // A delivery of half of each line of a new order, created with its lines.
+  std::shared_ptr<Delivery> NewDelivery() {
+    auto o = NewOrder();
+    EXPECT_TRUE(o->Create_Order()) << o->ErrDesc();
+    auto d = std::make_shared<Delivery>();
+    d->ADOConnectionString = cs;
+    d->AdoDBConnectionObject = conn;
+    d->DeliveryGridName = std::make_shared<MemoryGrid>(1, 23);
+    d->CompanyPrefix = "01";
+    d->BranchPrefix = "01";
+    d->DocumentPrefix = "DEL";
+    d->StockMovementPrefix = "DEL";
+    d->SourceNo = o->SalesOrdNo;
+    d->DeliveryDate = d->DeliveryEndDate = Date::FromYmd(2026, 12, 4);
+    d->LastUpdate = Date::FromYmd(2026, 12, 4);
+    d->OnlineFlag = true;
+    EXPECT_TRUE(d->Get_Order_Details()) << d->ErrDesc();
+    auto& grid = *d->DeliveryGridName;
+    for (int r = 1; r < grid.Rows(); ++r) {
+      grid.SetTextMatrix(r, 1, "1");
+      grid.SetTextMatrix(r, 7, std::to_string(grid.ValueMatrix(r, 7) / 2));
+      grid.SetTextMatrix(r, 20, "Location1");
+      grid.SetTextMatrix(r, 21, "1");
+    }
+    return d;
+  }
+
+  std::shared_ptr<DirectDelivery> NewDirectDelivery() {
+    auto g = std::make_shared<MemoryGrid>(5, 19);
+    auto line = [&](int r, std::vector<std::pair<int, std::string>> cells) {
+      for (auto& [c, t] : cells) g->SetTextMatrix(r, c, t);
+    };
+    line(1, {{1, "P300"},
+             {2, "Desk Lamp"},
+             {4, "Pcs"},
+             {5, "1"},
+             {6, "2"},
+             {10, "90"},
+             {11, "90"},
+             {13, "45"},
+             {14, "Showroom"},
+             {17, "2"},
+             {18, "0"}});
+    line(2, {{1, "P200"},
+             {2, "Ink Cartridge"},
+             {4, "Pcs"},
+             {5, "1"},
+             {6, "5"},
+             {10, "10"},
+             {11, "10"},
+             {14, "Location1"},
+             {17, "1"},
+             {18, "1"}});
+    line(3, {{2, "Installation"}, {6, "1"}});
+    auto d = std::make_shared<DirectDelivery>();
+    d->ADOConnectionString = cs;
+    d->AdoDBConnectionObject = conn;
+    d->DeliveryGridName = g;
+    d->CompanyPrefix = "01";
+    d->BranchPrefix = "01";
+    d->DocumentPrefix = "DDL";
+    d->StockMovementPrefix = "DDL";
+    d->CustomerCode = "01C002";
+    d->CustomerName = "Harbour Marine Supplies";
+    d->PaymentType = "Credit";
+    d->CurrencyCode = "BHD";
+    d->DirectDeliveryDate = d->DirectDeliveryEndDate = Date::FromYmd(2026, 12, 5);
+    d->DirectDeliverySubtotal = d->DirectDeliveryTotalAmount = 100;
+    d->LastUpdate = Date::FromYmd(2026, 12, 5);
+    d->OnlineFlag = true;
+    return d;
+  }
+
+  std::shared_ptr<ScriptedShell> shell;
+};
+
+const std::vector<const char*> kOrderNumbers = {"SalesOrdNo", "SalesOrdIdentity"};
+const std::vector<const char*> kDeliveryNumbers = {"DeliveryNo", "DeliveryIdentity"};
+const std::vector<const char*> kDirectNumbers = {"DirectDeliveryNo", "DirectDeliveryIdentity"};
+
+TEST_F(FaultInjectionTest, CustomerSaves) {
+  SweepFaults("Create_Customer", [&](int round) {
+    const std::string code = Tag("01N", round);
+    NamedDocuments(code);
+    return Wrap<Customer>(NewCustomer(code), [](Customer& c) { return c.Create_Customer(); });
+  });
+  SweepFaults("Create_Customer over an existing code", [&](int round) {
+    const std::string code = Tag("01E", round);
+    auto c = NewCustomer(code);
+    EXPECT_TRUE(c->Create_Customer()) << c->ErrDesc();
+    NamedDocuments(code);
+    c->CustomerName = "Renamed " + code;
+    return Wrap<Customer>(c, [](Customer& o) { return o.Create_Customer(); });
+  });
+  SweepFaults("Update_Customer", [&](int round) {
+    const std::string code = Tag("01U", round);
+    auto c = NewCustomer(code);
+    EXPECT_TRUE(c->Create_Customer()) << c->ErrDesc();
+    c->CustomerName = "Updated " + code;
+    c->CustomerEmail = "a@b.example";
+    c->CustomerCreditLimit = 900;
+    return Wrap<Customer>(c, [](Customer& o) { return o.Update_Customer(); });
+  });
+}
+
+// A code change rewrites the code table by table, each table a call of its own
+// (Execute_Change_Code), so that a change that stops half-way can be resumed with Change_Code.
+// A fault anywhere leaves every table wholly under the old code or wholly under the new one,
+// touches nothing else, and resuming completes the change.
+TEST_F(FaultInjectionTest, CustomerCodeChanges) {
+  const std::vector<std::pair<std::string, std::string>> places = {
+      {"Customer_Master", "Customer_Code"},      {"Customer_Master_Balance", "Customer_Code"},
+      {"Customer_OB", "Customer_Code"},          {"Accounts_Receivable_Ledger", "Customer_Code"},
+      {"AR_Adjustment_Detail", "Customer_Code"}, {"AR_Adjustment_Master", "Customer_Code"},
+      {"Receipt_Master", "Receipt_To_Code"},     {"PDC_Master", "CustomerID"},
+      {"Delivery_Master", "Customer_Code"},      {"Cash_Memo_Master", "Customer_Code"},
+      {"Sales_Invoice_Master", "Customer_Code"}, {"Sales_Order_Master", "Customer_Code"},
+      {"Sales_Return_Master", "Customer_Code"},  {"Direct_Delivery_Master", "Customer_Code"},
+      {"Customer_Address", "Customer_Code"}};
+  // A customer with a row in every place its code is kept; the grid asks to change it.
+  auto prepare = [&](int round, std::string& from, std::string& to) {
+    const std::string shown_from = Tag("F", round), shown_to = Tag("T", round);
+    from = "01" + shown_from;
+    to = "01" + shown_to;
+    auto c = NewCustomer(from);
+    EXPECT_TRUE(c->Create_Customer()) << c->ErrDesc();
+    const std::string key = "K" + shown_from;
+    Record()
+        .Set("OBType", "Debit")
+        .Set("SL_No", 1)
+        .Set("Branch_Prefix", "01")
+        .Set("Customer_Code", from)
+        .Insert(*conn, "Customer_OB");
+    Record()
+        .Set("Document_No", key)
+        .Set("Customer_Code", from)
+        .Insert(*conn, "Accounts_Receivable_Ledger");
+    Record()
+        .Set("AR_Adjustment_No", key)
+        .Set("Customer_Code", from)
+        .Insert(*conn, "AR_Adjustment_Detail");
+    Record()
+        .Set("AR_Adjustment_No", key)
+        .Set("Customer_Code", from)
+        .Insert(*conn, "AR_Adjustment_Master");
+    Record().Set("Receipt_No", key).Set("Receipt_To_Code", from).Insert(*conn, "Receipt_Master");
+    Record().Set("CustomerID", from).Insert(*conn, "PDC_Master");
+    Record().Set("Delivery_No", key).Set("Customer_Code", from).Insert(*conn, "Delivery_Master");
+    Record().Set("Cash_Memo_No", key).Set("Customer_Code", from).Insert(*conn, "Cash_Memo_Master");
+    Record()
+        .Set("Sales_Inv_No", key)
+        .Set("Customer_Code", from)
+        .Insert(*conn, "Sales_Invoice_Master");
+    Record()
+        .Set("Sales_Ord_No", key)
+        .Set("Customer_Code", from)
+        .Insert(*conn, "Sales_Order_Master");
+    Record()
+        .Set("Sales_Rtn_No", key)
+        .Set("Customer_Code", from)
+        .Insert(*conn, "Sales_Return_Master");
+    Record()
+        .Set("Direct_Delivery_No", key)
+        .Set("Customer_Code", from)
+        .Insert(*conn, "Direct_Delivery_Master");
+    Record().Set("Address_Code", key).Set("Customer_Code", from).Insert(*conn, "Customer_Address");
+    auto grid = std::make_shared<MemoryGrid>(3, 4);
+    grid->SetTextMatrix(1, 1, "x");
+    grid->SetTextMatrix(1, 2, shown_from);
+    grid->SetTextMatrix(1, 3, shown_to);
+    c->GridName = grid;
+    return c;
+  };
+  auto count = [&](const std::string& table, const std::string& column, const std::string& code) {
+    return Count(table, column + " = ?", {code});
+  };
+  // The snapshot without the places of the code: what a code change must never touch.
+  auto others = [&] {
+    TableSnapshot s = TakeSnapshot(*conn);
+    for (const auto& [table, column] : places) s.erase(table);
+    return s;
+  };
+
+  std::string from, to;
+  FaultyDriver::Disarm();
+  auto scratch = prepare(0, from, to);
+  FaultyDriver::Disarm();
+  ASSERT_TRUE(scratch->Change_Customer_Code()) << scratch->ErrDesc();
+  const std::int64_t n = FaultyDriver::Statements();
+  RecordProperty("Change_Customer_Code", std::to_string(n) + " statements");
+  for (const auto& [table, column] : places) {
+    EXPECT_EQ(count(table, column, from), 0) << table;
+    EXPECT_EQ(count(table, column, to), 1) << table;
+  }
+
+  std::vector<std::int64_t> changed_at;
+  for (std::int64_t k = 1; k <= n; ++k) {
+    SCOPED_TRACE("Change_Customer_Code, fault at statement " + std::to_string(k) + " of " +
+                 std::to_string(n));
+    auto c = prepare(static_cast<int>(k), from, to);
+    const TableSnapshot before = others();
+    FaultyDriver::Arm(k);
+    // Outside the table calls there is no error trap: an error there reaches the caller.
+    bool ok = true;
+    std::string error;
+    try {
+      ok = c->Change_Customer_Code();
+      error = c->ErrDesc();
+    } catch (const Error& e) {
+      ok = false;
+      error = e.what();
+    }
+    FaultyDriver::Disarm();
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(error, FaultyDriver::Message(k));
+    EXPECT_EQ(SnapshotDiff(before, others()), "");
+    std::int64_t changed = 0;
+    for (const auto& [table, column] : places) {
+      const auto old_rows = count(table, column, from), new_rows = count(table, column, to);
+      EXPECT_EQ(old_rows + new_rows, 1) << table;
+      changed += new_rows;
+    }
+    changed_at.push_back(changed);
+
+    ASSERT_TRUE(c->Change_Code(from, to)) << c->ErrDesc();
+    for (const auto& [table, column] : places) {
+      EXPECT_EQ(count(table, column, from), 0) << table;
+      EXPECT_EQ(count(table, column, to), 1) << table;
+    }
+    EXPECT_EQ(services::CheckBooks(*conn), std::vector<std::string>{});
+    if (::testing::Test::HasFailure()) return;
+  }
+  // The later the fault, the more tables it finds done; the first fault finds none, and every
+  // table is reached before the change ends.
+  EXPECT_TRUE(std::is_sorted(changed_at.begin(), changed_at.end()));
+  EXPECT_EQ(changed_at.front(), 0);
+  EXPECT_EQ(changed_at.back(), static_cast<std::int64_t>(places.size()) - 1);
+}
+
+TEST_F(FaultInjectionTest, OpeningBalances) {
+  SweepFaults("Create_OB", [&](int round) {
+    auto ob = NewOpeningBalances(Tag("01B", round), "OBI");
+    // Items saved before, which the save replaces.
+    auto old = std::make_shared<MemoryGrid>(3, 9);
+    old->SetTextMatrix(1, 1, "OLD-1");
+    old->SetTextMatrix(1, 2, "01/01/2026");
+    old->SetTextMatrix(1, 3, "7");
+    auto keep = ob->GridName;
+    ob->GridName = old;
+    EXPECT_TRUE(ob->Create_OB("Debit")) << ob->ErrDesc();
+    ob->GridName = keep;
+    return Wrap<CustomerOB>(ob, [](CustomerOB& o) { return o.Create_OB("Debit"); });
+  });
+  SweepFaults("Process_OB of debits", [&](int round) {
+    auto ob = NewOpeningBalances(Tag("01D", round), "OBI");
+    EXPECT_TRUE(ob->Create_OB("Debit")) << ob->ErrDesc();
+    return Wrap<CustomerOB>(ob, [](CustomerOB& o) { return o.Process_OB("Debit"); });
+  });
+  SweepFaults("Process_OB of credits", [&](int round) {
+    auto ob = NewOpeningBalances(Tag("01R", round), "OBR");
+    EXPECT_TRUE(ob->Create_OB("Credit")) << ob->ErrDesc();
+    return Wrap<CustomerOB>(ob, [](CustomerOB& o) { return o.Process_OB("Credit"); });
+  });
+}
+
+TEST_F(FaultInjectionTest, SalesOrders) {
+  SweepFaults("Create_Order", [&](int) {
+    return Wrap<SalesOrder>(
+        NewOrder(), [](SalesOrder& o) { return o.Create_Order(); }, kOrderNumbers);
+  });
+  SweepFaults("Update_Order", [&](int round) {
+    auto o = NewOrder();
+    EXPECT_TRUE(o->Create_Order()) << o->ErrDesc();
+    const std::string quotation = Tag("0101SQT", round);
+    Record().Set("Sales_Quot_No", quotation).Insert(*conn, "Sales_Quotation_Master");
+    o->SalesQuotNo = quotation;
+    o->CustomerName = "Gulf Traders W.L.L.";
+    o->OrderGridName->SetTextMatrix(1, 6, "12");
+    o->OrderGridName->SetTextMatrix(2, 1, "P300");
+    return Wrap<SalesOrder>(
+        o, [](SalesOrder& x) { return x.Update_Order(); }, kOrderNumbers);
+  });
+}
+
+TEST_F(FaultInjectionTest, Deliveries) {
+  SweepFaults("Create_Delivery", [&](int) {
+    return Wrap<Delivery>(
+        NewDelivery(), [](Delivery& d) { return d.Create_Delivery(true); }, kDeliveryNumbers);
+  });
+  SweepFaults("Update_Delivery", [&](int) {
+    auto d = NewDelivery();
+    EXPECT_TRUE(d->Create_Delivery(true)) << d->ErrDesc();
+    d->DeliveryGridName->SetTextMatrix(1, 7, "4");
+    d->DeliveryComments = "changed";
+    return Wrap<Delivery>(
+        d, [](Delivery& x) { return x.Update_Delivery(); }, kDeliveryNumbers);
+  });
+  SweepFaults("Process_Delivery", [&](int) {
+    auto d = NewDelivery();
+    EXPECT_TRUE(d->Create_Delivery(true)) << d->ErrDesc();
+    return Wrap<Delivery>(
+        d,
+        [](Delivery& x) {
+          std::string source = "SalesOrder";
+          return x.Process_Delivery(source);
+        },
+        kDeliveryNumbers);
+  });
+}
+
+TEST_F(FaultInjectionTest, DirectDeliveries) {
+  SweepFaults("Create_Direct_Delivery", [&](int) {
+    return Wrap<DirectDelivery>(
+        NewDirectDelivery(), [](DirectDelivery& d) { return d.Create_Direct_Delivery(); },
+        kDirectNumbers);
+  });
+  SweepFaults("Update_Direct_Delivery", [&](int) {
+    auto d = NewDirectDelivery();
+    EXPECT_TRUE(d->Create_Direct_Delivery()) << d->ErrDesc();
+    d->DeliveryGridName->SetTextMatrix(1, 6, "3");
+    d->PaymentType = "Cash";
+    return Wrap<DirectDelivery>(
+        d, [](DirectDelivery& x) { return x.Update_Direct_Delivery(); }, kDirectNumbers);
+  });
+  SweepFaults("Process_Direct_Delivery", [&](int) {
+    auto d = NewDirectDelivery();
+    EXPECT_TRUE(d->Create_Direct_Delivery()) << d->ErrDesc();
+    return Wrap<DirectDelivery>(
+        d, [](DirectDelivery& x) { return x.Process_Direct_Delivery(); }, kDirectNumbers);
+  });
+}
+
+}  // namespace
+}  // namespace qlnsales::testing
