@@ -91,15 +91,36 @@ class Connection : public Object {
   // A write whose result nothing reads: it may be sent later (pipelined on PostgreSQL), and its
   // error then fails the call at the next statement that waits for the server, or at its end.
   void ExecuteDeferred(std::string_view sql, const std::vector<Value>& params = {});
+  // The same for a write that must change at least `rows` rows: otherwise the call fails with
+  // `message`, possibly only when the answer is read.
+  void ExecuteExpecting(std::string_view sql, const std::vector<Value>& params, std::int64_t rows,
+                        std::string message);
   // One row for `table`: the rows of one table and column list go out together as multi-row
   // INSERTs, before any read and before any write that names the table.
   void InsertDeferred(std::string_view table, const std::vector<std::string>& columns,
                       std::vector<Value> values);
-  // Adds `delta` to `column` of the row of `table` whose key columns hold the key values. The sums
-  // of a call go out once per row at its end (or before a statement that names the table), in key
-  // order, so concurrent calls take such shared rows in one order and queue instead of deadlocking.
-  void AddDeferred(std::string_view table, std::string_view column,
-                   std::vector<std::pair<std::string, Value>> key, double delta);
+  // A change to one row named by its key: amounts added to numeric columns and values set in
+  // others (a time stamp). Within a call the changes to one row are summed and go out at its end
+  // (or before a statement that names the table), the rows of one table in one statement and in
+  // key order, so concurrent calls take such shared rows in one order and queue instead of
+  // deadlocking. With `insert` values (or `add_missing`) a missing row is added with them and the
+  // amounts as its first; otherwise the row must exist (the caller has checked it in this call).
+  struct RowChange {
+    std::string table;
+    std::vector<std::pair<std::string, Value>> key;
+    std::vector<std::pair<std::string, double>> add;
+    std::vector<std::pair<std::string, Value>> set;
+    std::vector<std::pair<std::string, Value>> insert;
+    bool add_missing = false;  // add a missing row even with no values of its own
+  };
+  void ChangeDeferred(RowChange change);
+  // The row of `table` whose `key_column` holds `key`, all columns, read once per call (empty
+  // when there is none). A write that names the table, or a change to that row, reads it again.
+  ResultSet CachedRow(const std::string& table, const std::string& key_column, const Value& key);
+  // Reads the rows of many keys at once into the same cache. With `lock` the rows are taken for
+  // the call (FOR UPDATE on PostgreSQL, in key order; SQLite's writer lock holds them anyway).
+  void PrefetchRows(const std::string& table, const std::string& key_column,
+                    const std::vector<Value>& keys, bool lock);
   // A read answered once per call: a later write that names one of its tables asks again.
   ResultSet CachedQuery(std::string_view sql, const std::vector<Value>& params = {});
 
@@ -126,7 +147,8 @@ class Connection : public Object {
   Connection& Route(bool write);
   // Sends the batched rows and sums that `sql` may touch; all of them for a read or for "".
   void Flush(std::string_view sql, bool read);
-  void ForgetWrites(std::string_view table);
+  // Forgets cached reads that a write of `table` may change (only those of `key` when given).
+  void ForgetWrites(std::string_view table, const std::string* key = nullptr);
   void Drop();  // closes: the call in progress loses what this connection held
   void ResetPending() noexcept;
 

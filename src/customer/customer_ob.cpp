@@ -144,6 +144,9 @@ bool CustomerOB::Process_OB(std::string OBType) {
     if (prefs->Invoke("Get_Account_Preferences", {Value(CompanyPrefix), Value(BranchPrefix)})
             .ToBool())
       receivable_account = prefs->Get("ARAccountNo").ToText();
+    else if (const std::string why = prefs->Get("ErrDesc").ToText();
+             !why.starts_with("Account preferences are not set"))
+      return Fail(why);  // an error reading them is not the same as no preferences
     receivable_account = InBranch(receivable_account, BranchPrefix);
 
     auto general = CreateObject("QLNSystem.General");

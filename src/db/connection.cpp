@@ -4,6 +4,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <tuple>
 #include <unordered_map>
 
 #include "db/driver.h"
@@ -42,8 +43,26 @@ bool Row::Flag(std::string_view column) const {
   return v.ToBool();
 }
 
-// What a connection holds back during a call: rows batched per table and column list, sums per
-// row, and reads answered once.
+namespace {
+// Row changes that share a table, a shape and the values they set go out in one statement.
+struct ChangeShape {
+  std::string table;
+  std::vector<std::string> key, add, set, insert;
+  std::vector<std::string> set_texts;
+  bool upsert = false;
+  bool operator<(const ChangeShape& o) const {
+    return std::tie(table, key, add, set, insert, set_texts, upsert) <
+           std::tie(o.table, o.key, o.add, o.set, o.insert, o.set_texts, o.upsert);
+  }
+};
+struct SummedChange {
+  std::vector<Value> key, set, insert;
+  std::vector<double> add;
+};
+}  // namespace
+
+// What a connection holds back during a call: rows batched per table and column list, changes
+// summed per row, and reads answered once.
 struct Connection::Pending {
   struct Batch {
     std::string table;
@@ -51,28 +70,28 @@ struct Connection::Pending {
     std::vector<Value> values;  // row after row
   };
   std::vector<Batch> batches;
-  struct SumKey {
-    std::string table, column;
-    std::vector<std::string> key_columns;
-    std::vector<std::string> key_texts;  // the key values as text: the order rows are taken in
-    auto operator<=>(const SumKey&) const = default;
-  };
-  struct Sum {
-    std::vector<Value> key_values;
-    double delta = 0;
-  };
-  std::map<SumKey, Sum> sums;
+
+  std::map<ChangeShape, std::map<std::vector<std::string>, SummedChange>> changes;
+
   struct Cached {
     std::string sql;
     std::vector<Value> params;
     ResultSet result;
   };
   std::list<Cached> cached;
+  // Rows by table, key column and key text (all lower-case but the key).
+  std::map<std::tuple<std::string, std::string, std::string>, ResultSet> rows;
 
-  bool empty() const { return batches.empty() && sums.empty(); }
+  bool empty() const { return batches.empty() && changes.empty(); }
 };
 
 namespace {
+
+void CheckName(std::string_view name) {
+  bool ok = !name.empty() && !std::isdigit(static_cast<unsigned char>(name[0]));
+  for (char ch : name) ok = ok && (std::isalnum(static_cast<unsigned char>(ch)) || ch == '_');
+  if (!ok) throw Error("'" + std::string(name) + "' is not a valid table or column name");
+}
 
 bool IsRead(std::string_view sql) {
   std::size_t i = 0;
@@ -191,10 +210,15 @@ std::int64_t Connection::Execute(std::string_view sql, const std::vector<Value>&
 }
 
 void Connection::ExecuteDeferred(std::string_view sql, const std::vector<Value>& params) {
+  ExecuteExpecting(sql, params, 0, "");
+}
+
+void Connection::ExecuteExpecting(std::string_view sql, const std::vector<Value>& params,
+                                  std::int64_t rows, std::string message) {
   Connection& c = Route(true);
   c.Flush(sql, false);
   c.ForgetWrites(WrittenTable(sql));
-  c.Require().ExecuteDeferred(sql, params);
+  c.Require().ExecuteDeferred(sql, params, {rows, std::move(message)});
 }
 
 void Connection::InsertDeferred(std::string_view table, const std::vector<std::string>& columns,
@@ -224,42 +248,77 @@ void Connection::InsertDeferred(std::string_view table, const std::vector<std::s
   for (auto& v : values) it->values.push_back(std::move(v));
 }
 
-void Connection::AddDeferred(std::string_view table, std::string_view column,
-                             std::vector<std::pair<std::string, Value>> key, double delta) {
-  db::RequireFinite(delta);
+void Connection::ChangeDeferred(RowChange change) {
+  for (const auto& [col, delta] : change.add) db::RequireFinite(delta);
   Connection& c = Route(true);
-  Pending::SumKey k{std::string(table), std::string(column), {}, {}};
-  std::vector<Value> key_values;
-  for (auto& [col, v] : key) {
-    k.key_columns.push_back(col);
-    k.key_texts.push_back(v.ToText());
-    key_values.push_back(std::move(v));
+  ChangeShape shape{change.table, {}, {}, {}, {}, {}, change.add_missing || !change.insert.empty()};
+  SummedChange row;
+  std::vector<std::string> key_texts;
+  for (auto& [col, v] : change.key) {
+    shape.key.push_back(col);
+    key_texts.push_back(v.ToText());
+    row.key.push_back(std::move(v));
   }
+  for (auto& [col, d] : change.add) {
+    shape.add.push_back(col);
+    row.add.push_back(d);
+  }
+  for (auto& [col, v] : change.set) {
+    shape.set.push_back(col);
+    shape.set_texts.push_back(std::to_string(static_cast<int>(v.kind())) + ":" + v.ToText());
+    row.set.push_back(std::move(v));
+  }
+  for (auto& [col, v] : change.insert) {
+    shape.insert.push_back(col);
+    row.insert.push_back(std::move(v));
+  }
+  const std::string single_key = key_texts.size() == 1 ? key_texts[0] : std::string();
   if (!db::UnitOfWork::Current()) {
-    std::string sql = "UPDATE " + k.table + " SET " + k.column + " = " + k.column + " + ?";
-    for (std::size_t i = 0; i < k.key_columns.size(); ++i)
-      sql += (i ? " AND " : " WHERE ") + k.key_columns[i] + " = ?";
-    std::vector<Value> params;
-    params.reserve(key_values.size() + 1);
-    params.emplace_back(delta);
-    for (auto& v : key_values) params.push_back(std::move(v));
-    c.Require().Execute(sql, params);
+    if (!c.pending_) c.pending_ = std::make_unique<Pending>();
+    c.pending_->changes[shape].emplace(key_texts, std::move(row));
+    c.Flush("", false);
+    c.ForgetWrites(shape.table);
     return;
   }
-  c.ForgetWrites(table);
   if (!c.pending_) c.pending_ = std::make_unique<Pending>();
-  auto& sum = c.pending_->sums[k];
-  if (sum.key_values.empty()) sum.key_values = std::move(key_values);
-  sum.delta += delta;
+  // A row read in this call and changed without a statement yet: its cached copy takes the
+  // change, so that the call goes on seeing the row as it will be.
+  auto cached = shape.key.size() == 1
+                    ? c.pending_->rows.find(
+                          {convert::LCase(shape.table), convert::LCase(shape.key[0]), single_key})
+                    : c.pending_->rows.end();
+  std::erase_if(c.pending_->cached,
+                [&](const Pending::Cached& q) { return Names(q.sql, shape.table); });
+  if (cached != c.pending_->rows.end() && cached->second.size() == 1) {
+    auto& values = cached->second.rows[0];
+    for (std::size_t i = 0; i < shape.add.size(); ++i) {
+      int at = cached->second.ColumnIndex(shape.add[i]);
+      if (at >= 0) {
+        auto& v = values[static_cast<std::size_t>(at)];
+        v = Value((v.IsEmpty() ? 0.0 : v.ToDouble()) + row.add[i]);
+      }
+    }
+    for (std::size_t i = 0; i < shape.set.size(); ++i) {
+      int at = cached->second.ColumnIndex(shape.set[i]);
+      if (at >= 0) values[static_cast<std::size_t>(at)] = row.set[i];
+    }
+  } else {
+    c.ForgetWrites(shape.table, shape.key.size() == 1 ? &single_key : nullptr);
+  }
+  auto& rows = c.pending_->changes[shape];
+  auto it = rows.find(key_texts);
+  if (it == rows.end()) {
+    rows.emplace(std::move(key_texts), std::move(row));
+  } else {
+    for (std::size_t i = 0; i < row.add.size(); ++i) it->second.add[i] += row.add[i];
+    it->second.set = std::move(row.set);
+  }
 }
 
 ResultSet Connection::CachedQuery(std::string_view sql, const std::vector<Value>& params) {
   Connection& c = Route(false);
-  if (!db::UnitOfWork::Current()) {
-    // Nothing would ever forget it: a read outside a call is simply run.
-    if (!c.pending_) c.pending_ = std::make_unique<Pending>();
-    c.pending_->cached.clear();
-  } else if (c.pending_) {
+  if (!db::UnitOfWork::Current()) return c.Query(sql, params);
+  if (c.pending_)
     for (const auto& hit : c.pending_->cached)
       if (hit.sql == sql && hit.params.size() == params.size() &&
           std::equal(hit.params.begin(), hit.params.end(), params.begin(),
@@ -267,30 +326,85 @@ ResultSet Connection::CachedQuery(std::string_view sql, const std::vector<Value>
                        return a.kind() == b.kind() && a.ToText() == b.ToText();
                      }))
         return hit.result;
-  }
   ResultSet rs = c.Query(sql, params);
   if (!c.pending_) c.pending_ = std::make_unique<Pending>();
-  c.pending_->cached.push_back({std::string(sql), params, std::move(rs)});
-  return c.pending_->cached.back().result;
+  c.pending_->cached.push_back({std::string(sql), params, rs});
+  return rs;
+}
+
+namespace {
+std::tuple<std::string, std::string, std::string> RowKey(const std::string& table,
+                                                         const std::string& column,
+                                                         const Value& key) {
+  return {convert::LCase(table), convert::LCase(column), key.ToText()};
+}
+}  // namespace
+
+ResultSet Connection::CachedRow(const std::string& table, const std::string& key_column,
+                                const Value& key) {
+  Connection& c = Route(false);
+  if (db::UnitOfWork::Current() && c.pending_) {
+    auto hit = c.pending_->rows.find(RowKey(table, key_column, key));
+    if (hit != c.pending_->rows.end()) return hit->second;
+  }
+  CheckName(table);
+  CheckName(key_column);
+  ResultSet rs = c.Query("SELECT * FROM " + table + " WHERE " + key_column + " = ?", {key});
+  if (db::UnitOfWork::Current()) {
+    if (!c.pending_) c.pending_ = std::make_unique<Pending>();
+    c.pending_->rows[RowKey(table, key_column, key)] = rs;
+  }
+  return rs;
+}
+
+void Connection::PrefetchRows(const std::string& table, const std::string& key_column,
+                              const std::vector<Value>& keys, bool lock) {
+  if (keys.empty() || !db::UnitOfWork::Current()) return;
+  CheckName(table);
+  CheckName(key_column);
+  // Taken rows belong to the call: the read joins the unit like a write.
+  Connection& c = Route(lock);
+  std::string sql = "SELECT * FROM " + table + " WHERE " + key_column + " IN (";
+  for (std::size_t i = 0; i < keys.size(); ++i) sql += i ? ", ?" : "?";
+  sql += ") ORDER BY " + key_column;
+  if (lock && c.Engine() == db::Engine::Postgres) sql += " FOR UPDATE";
+  c.Flush(sql, true);
+  ResultSet all = c.Require().Query(sql, keys);
+  if (!c.pending_) c.pending_ = std::make_unique<Pending>();
+  int at = all.ColumnIndex(key_column);
+  for (const auto& key : keys) {
+    ResultSet one;
+    one.columns = all.columns;
+    for (const auto& r : all.rows)
+      if (at >= 0 && r[static_cast<std::size_t>(at)].ToText() == key.ToText())
+        one.rows.push_back(r);
+    c.pending_->rows[RowKey(table, key_column, key)] = std::move(one);
+  }
 }
 
 void Connection::ResetPending() noexcept {
   pending_.reset();
 }
 
-void Connection::ForgetWrites(std::string_view table) {
-  if (!pending_ || pending_->cached.empty()) return;
-  auto& cached = pending_->cached;
-  if (table.empty()) {
-    cached.clear();
-    return;
-  }
-  std::erase_if(cached, [&](const Pending::Cached& c) { return Names(c.sql, table); });
+void Connection::ForgetWrites(std::string_view table, const std::string* key) {
+  if (!pending_ || table.empty()) return;
+  std::erase_if(pending_->cached, [&](const Pending::Cached& c) { return Names(c.sql, table); });
+  const std::string lower = convert::LCase(table);
+  std::erase_if(pending_->rows, [&](const auto& e) {
+    return std::get<0>(e.first) == lower && (!key || std::get<2>(e.first) == *key);
+  });
 }
+
+namespace {
+std::vector<std::pair<std::string, std::vector<Value>>> ChangeStatements(
+    const ChangeShape& s, const std::map<std::vector<std::string>, SummedChange>& rows, bool pg);
+
+}  // namespace
 
 void Connection::Flush(std::string_view sql, bool read) {
   if (!pending_ || pending_->empty()) return;
   db::Driver& d = Require();
+  const bool pg = d.engine() == db::Engine::Postgres;
   auto touched = [&](const std::string& table) { return read || sql.empty() || Names(sql, table); };
   auto& batches = pending_->batches;
   for (auto it = batches.begin(); it != batches.end();) {
@@ -320,22 +434,115 @@ void Connection::Flush(std::string_view sql, bool read) {
     }
     it = batches.erase(it);
   }
-  auto& sums = pending_->sums;
-  for (auto it = sums.begin(); it != sums.end();) {
+  auto& changes = pending_->changes;
+  for (auto it = changes.begin(); it != changes.end();) {
     if (!touched(it->first.table)) {
       ++it;
       continue;
     }
-    const auto& k = it->first;
-    std::string stmt = "UPDATE " + k.table + " SET " + k.column + " = " + k.column + " + ?";
-    for (std::size_t i = 0; i < k.key_columns.size(); ++i)
-      stmt += (i ? " AND " : " WHERE ") + k.key_columns[i] + " = ?";
-    std::vector<Value> values{Value(it->second.delta)};
-    values.insert(values.end(), it->second.key_values.begin(), it->second.key_values.end());
-    d.ExecuteDeferred(stmt, values);
-    it = sums.erase(it);
+    for (const auto& [stmt, values] : ChangeStatements(it->first, it->second, pg))
+      d.ExecuteDeferred(stmt, values);
+    it = changes.erase(it);
   }
 }
+
+namespace {
+std::vector<std::pair<std::string, std::vector<Value>>> ChangeStatements(
+    const ChangeShape& s, const std::map<std::vector<std::string>, SummedChange>& rows, bool pg) {
+  std::vector<std::pair<std::string, std::vector<Value>>> out;
+  const std::string& t = s.table;
+  if (s.upsert) {
+    // New rows come in with their values; existing ones add the amounts and take the sets.
+    std::vector<std::string> cols = s.key;
+    cols.insert(cols.end(), s.insert.begin(), s.insert.end());
+    cols.insert(cols.end(), s.add.begin(), s.add.end());
+    cols.insert(cols.end(), s.set.begin(), s.set.end());
+    std::string head = "INSERT INTO " + t + " (";
+    std::string one = "(";
+    for (std::size_t i = 0; i < cols.size(); ++i) {
+      head += (i ? ", " : "") + cols[i];
+      one += i ? ", ?" : "?";
+    }
+    one += ")";
+    std::string tail = " ON CONFLICT (";
+    for (std::size_t i = 0; i < s.key.size(); ++i) tail += (i ? ", " : "") + s.key[i];
+    tail += ") DO UPDATE SET ";
+    bool first = true;
+    for (const auto& a : s.add) {
+      tail += (first ? "" : ", ") + a + " = " + t + "." + a + " + excluded." + a;
+      first = false;
+    }
+    for (const auto& c : s.set) {
+      tail += (first ? "" : ", ") + c + " = excluded." + c;
+      first = false;
+    }
+    if (first) tail = " ON CONFLICT DO NOTHING";
+    const std::size_t per = std::max<std::size_t>(1, kMaxBatchValues / cols.size());
+    std::vector<std::pair<std::string, Value>> none;
+    auto it = rows.begin();
+    while (it != rows.end()) {
+      std::string stmt = head + ") VALUES ";
+      std::vector<Value> values;
+      for (std::size_t n = 0; n < per && it != rows.end(); ++n, ++it) {
+        stmt += (n ? ", " : "") + one;
+        const auto& r = it->second;
+        values.insert(values.end(), r.key.begin(), r.key.end());
+        values.insert(values.end(), r.insert.begin(), r.insert.end());
+        for (double a : r.add) values.emplace_back(a);
+        values.insert(values.end(), r.set.begin(), r.set.end());
+      }
+      out.emplace_back(stmt + tail, std::move(values));
+    }
+    return out;
+  }
+  // Rows that exist: one UPDATE joined to a list of keys and amounts. PostgreSQL is told the
+  // types of the list's columns; SQLite takes them as they come.
+  auto typed = [&](const Value& v) {
+    if (!pg) return std::string("?");
+    switch (v.kind()) {
+      case Value::Kind::Int32:
+      case Value::Kind::Int64:
+        return std::string("CAST(? AS BIGINT)");
+      case Value::Kind::Double:
+        return std::string("CAST(? AS DOUBLE PRECISION)");
+      default:
+        return std::string("CAST(? AS TEXT)");
+    }
+  };
+  const std::size_t width = s.key.size() + s.add.size();
+  const std::size_t per = std::max<std::size_t>(1, kMaxBatchValues / width);
+  auto it = rows.begin();
+  while (it != rows.end()) {
+    std::string stmt = "UPDATE " + t + " SET ";
+    for (std::size_t i = 0; i < s.add.size(); ++i)
+      stmt += (i ? ", " : "") + s.add[i] + " = " + s.add[i] + " + v.column" +
+              std::to_string(s.key.size() + i + 1);
+    for (std::size_t i = 0; i < s.set.size(); ++i)
+      stmt += (i || !s.add.empty() ? ", " : "") + s.set[i] + " = ?";
+    std::vector<Value> values;
+    for (const auto& v : it->second.set) values.push_back(v);
+    stmt += " FROM (VALUES ";
+    for (std::size_t n = 0; n < per && it != rows.end(); ++n, ++it) {
+      stmt += n ? ", (" : "(";
+      const auto& r = it->second;
+      for (std::size_t i = 0; i < r.key.size(); ++i) {
+        stmt += (i ? ", " : "") + typed(r.key[i]);
+        values.push_back(r.key[i]);
+      }
+      for (double a : r.add) {
+        stmt += ", " + typed(Value(a));
+        values.emplace_back(a);
+      }
+      stmt += ")";
+    }
+    stmt += ") AS v WHERE ";
+    for (std::size_t i = 0; i < s.key.size(); ++i)
+      stmt += (i ? " AND " : "") + t + "." + s.key[i] + " = v.column" + std::to_string(i + 1);
+    out.emplace_back(std::move(stmt), std::move(values));
+  }
+  return out;
+}
+}  // namespace
 
 db::Engine Connection::Engine() const {
   return Require().engine();

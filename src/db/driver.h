@@ -11,14 +11,24 @@
 
 namespace qlnsales::db {
 
+// The rows a deferred write must change, and the failure when it changes fewer.
+struct WriteExpect {
+  std::int64_t rows = 0;
+  std::string message;
+};
+
 class Driver {
  public:
   virtual ~Driver() = default;
   virtual Engine engine() const = 0;
   virtual ResultSet Query(std::string_view sql, const std::vector<Value>& params) = 0;
   virtual std::int64_t Execute(std::string_view sql, const std::vector<Value>& params) = 0;
-  // A write whose result is not read; PostgreSQL sends it pipelined within a unit of work.
-  virtual void ExecuteDeferred(std::string_view sql, const std::vector<Value>& params) = 0;
+  // A write whose result is not read; PostgreSQL sends it pipelined within a unit of work. When
+  // it changes fewer than `expect.rows` rows, it fails with `expect.message` (at once on SQLite,
+  // when its answer is read on PostgreSQL).
+  using Expect = WriteExpect;
+  virtual void ExecuteDeferred(std::string_view sql, const std::vector<Value>& params,
+                               const Expect& expect = {}) = 0;
   virtual void Begin() = 0;
   virtual void Commit() = 0;
   virtual void Rollback() = 0;

@@ -100,16 +100,22 @@ class PostgresDriver final : public Driver {
 
   std::int64_t Execute(std::string_view sql, const std::vector<Value>& params) override {
     PgResult r(Run(sql, params));
-    const char* n = PQcmdTuples(r.get());
+    return Changed(r.get());
+  }
+
+  static std::int64_t Changed(PGresult* r) {
+    const char* n = PQcmdTuples(r);
     return n && *n ? std::stoll(n) : 0;
   }
 
-  void ExecuteDeferred(std::string_view sql, const std::vector<Value>& params) override {
+  void ExecuteDeferred(std::string_view sql, const std::vector<Value>& params,
+                       const Expect& expect) override {
     if (!pipeline_) {
       PgResult r(Run(sql, params));
+      if (Changed(r.get()) < expect.rows) throw Error(expect.message);
       return;
     }
-    Send(sql, params);
+    Send(sql, params, expect);
     // A bounded queue: the server's answers must not pile up unread without end.
     if (sent_.size() >= kMaxQueued) PQclear(Sync());
   }
@@ -210,7 +216,7 @@ class PostgresDriver final : public Driver {
   }
 
   // Queues a statement in the pipeline (preparing it first, also queued, when it is new).
-  void Send(std::string_view sql, const std::vector<Value>& params) {
+  void Send(std::string_view sql, const std::vector<Value>& params, const Expect& expect = {}) {
     Params p = Texts(params);
     std::string key(sql);
     auto it = prepared_.find(key);
@@ -223,13 +229,13 @@ class PostgresDriver final : public Driver {
       std::string name = "q" + std::to_string(++prepared_count_);
       if (PQsendPrepare(conn_, name.c_str(), text.c_str(), 0, nullptr) != 1)
         throw Error(TrimError(PQerrorMessage(conn_)));
-      sent_.push_back(key);
+      sent_.push_back({key, {}});
       it = prepared_.emplace(std::move(key), std::move(name)).first;
     }
     if (PQsendQueryPrepared(conn_, it->second.c_str(), static_cast<int>(params.size()),
                             p.values.data(), nullptr, nullptr, 0) != 1)
       throw Error(TrimError(PQerrorMessage(conn_)));
-    sent_.emplace_back();
+    sent_.push_back({"", expect});
     ++ThreadStats().statements;
   }
 
@@ -247,15 +253,16 @@ class PostgresDriver final : public Driver {
         // The connection broke: nothing more will come.
         if (error.empty()) error = TrimError(PQerrorMessage(conn_));
         for (std::size_t j = i; j < sent_.size(); ++j)
-          if (!sent_[j].empty()) prepared_.erase(sent_[j]);
+          if (!sent_[j].prepared.empty()) prepared_.erase(sent_[j].prepared);
         break;
       }
       auto status = PQresultStatus(r);
       bool ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
       if (!ok && error.empty() && status != PGRES_PIPELINE_ABORTED)
         error = TrimError(PQresultErrorMessage(r));
-      if (!ok && !sent_[i].empty()) prepared_.erase(sent_[i]);
-      if (i + 1 == sent_.size() && sent_[i].empty()) {
+      if (ok && error.empty() && Changed(r) < sent_[i].expect.rows) error = sent_[i].expect.message;
+      if (!ok && !sent_[i].prepared.empty()) prepared_.erase(sent_[i].prepared);
+      if (i + 1 == sent_.size() && sent_[i].prepared.empty()) {
         last = r;
       } else {
         PQclear(r);
@@ -356,9 +363,13 @@ class PostgresDriver final : public Driver {
   std::unordered_map<std::string, std::string> prepared_;
   std::size_t prepared_count_ = 0;
   bool pipeline_ = false;
-  // What is queued in the pipeline, in order: the statement's text for a preparation (so that a
-  // failed one is forgotten), "" for a statement.
-  std::vector<std::string> sent_;
+  // What is queued in the pipeline, in order: a preparation (its statement's text, so that a
+  // failed one is forgotten) or a statement (with the rows it must change).
+  struct Sent {
+    std::string prepared;
+    Expect expect;
+  };
+  std::vector<Sent> sent_;
 };
 
 }  // namespace

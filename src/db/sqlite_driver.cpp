@@ -56,8 +56,9 @@ class SqliteDriver final : public Driver {
   // IMMEDIATE takes the write lock at once, so two writers queue on the busy timeout instead of
   // one of them failing when it upgrades a read lock half-way through.
   // SQLite runs in the process: a deferred write costs no more at once than later.
-  void ExecuteDeferred(std::string_view sql, const std::vector<Value>& params) override {
-    Execute(sql, params);
+  void ExecuteDeferred(std::string_view sql, const std::vector<Value>& params,
+                       const Expect& expect) override {
+    if (Execute(sql, params) < expect.rows) throw Error(expect.message);
   }
 
   void Begin() override { Execute("BEGIN IMMEDIATE", {}); }

@@ -87,27 +87,23 @@ CounterError FinalNumbering::Choose(ConnectionRef& connection, const Series& ser
   return std::nullopt;
 }
 
-std::optional<std::string> FinalNumbering::Renumber(Connection& conn, Record extra,
-                                                    const Value& last_update,
-                                                    Connection& counter_conn) {
+void FinalNumbering::Renumber(Connection& conn, Record extra, const Value& last_update,
+                              Connection& counter_conn) {
   extra.Set(t_.number_column, number_)
       .Set(t_.identity_column, identity_)
       .Set("Last_Update", last_update);
-  if (extra.Update(conn, t_.master_table, Record().Set(t_.number_column, temporary_)) != 1)
-    return t_.invalid_number_message;
+  extra.UpdateExpecting(conn, t_.master_table, Record().Set(t_.number_column, temporary_), 1,
+                        t_.invalid_number_message);
   if (mode_.manual) RaiseSeriesPast(counter_conn, series_, manual_identity_);
-  return std::nullopt;
 }
 
-std::optional<std::string> FinalNumbering::RenumberLines(Connection& conn,
-                                                         const Value& last_update) {
-  auto changed =
-      Record()
-          .Set(t_.detail_number_column, number_)
-          .Set("Last_Update", last_update)
-          .Update(conn, t_.detail_table, Record().Set(t_.detail_number_column, temporary_));
-  if (changed == 0) return t_.invalid_temporary_message;
-  return std::nullopt;
+void FinalNumbering::RenumberLines(Connection& conn, const Value& last_update) {
+  const bool required = !t_.invalid_temporary_message.empty();
+  Record()
+      .Set(t_.detail_number_column, number_)
+      .Set("Last_Update", last_update)
+      .UpdateExpecting(conn, t_.detail_table, Record().Set(t_.detail_number_column, temporary_),
+                       required ? 1 : 0, t_.invalid_temporary_message);
 }
 
 CounterError FinalNumbering::Settle() {
@@ -128,7 +124,7 @@ bool IsFinalNumber(const std::string& number) {
 }
 
 void RaiseSeriesPast(Connection& conn, const Series& s, std::int32_t identity) {
-  conn.Execute(
+  conn.ExecuteDeferred(
       "UPDATE Document_Prefix SET Document_Next_No = ?, Last_Update = ? WHERE Document_Prefix = ? "
       "AND Company_Prefix = ? AND Branch_Prefix = ? AND (Document_Next_No IS NULL OR "
       "Document_Next_No <= ?)",

@@ -85,13 +85,12 @@ class FinalNumbering {
   // Writes the final number, the identity, `extra` (the process flag and such) and Last_Update
   // into the master row. With a manual identity, the series counter is then raised past it at
   // once (one conditional update on `counter_conn`), so no later failure can let the
-  // automatic numbers reach it. Answers the invalid-number message when the row no longer holds
-  // the temporary number: another user has processed it since it was read.
-  std::optional<std::string> Renumber(Connection& conn, Record extra, const Value& last_update,
-                                      Connection& counter_conn);
-  // Gives the lines the final number; the temporary-number message when there are none (the
-  // master row keeps its final number).
-  std::optional<std::string> RenumberLines(Connection& conn, const Value& last_update);
+  // automatic numbers reach it. When the row no longer holds the temporary number (another user
+  // has processed it since it was read) the call fails with the invalid-number message.
+  void Renumber(Connection& conn, Record extra, const Value& last_update, Connection& counter_conn);
+  // Gives the lines the final number. When there are none the call fails with the
+  // temporary-number message, if the document has one.
+  void RenumberLines(Connection& conn, const Value& last_update);
   // Confirms the counter's reservation when the identity came from it.
   CounterError Settle();
 

@@ -66,10 +66,24 @@ void Record::InsertDeferred(Connection& conn, std::string_view table) const {
 }
 
 std::int64_t Record::Update(Connection& conn, std::string_view table, const Record& where) const {
-  CheckSqlName(table);
   if (columns_.empty()) return 0;
-  std::string sql = "UPDATE " + std::string(table) + " SET ";
   std::vector<Value> params;
+  std::string sql = UpdateSql(table, where, params);
+  return conn.Execute(sql, params);
+}
+
+void Record::UpdateExpecting(Connection& conn, std::string_view table, const Record& where,
+                             std::int64_t rows, std::string message) const {
+  if (columns_.empty()) throw Error("An update needs at least one column");
+  std::vector<Value> params;
+  std::string sql = UpdateSql(table, where, params);
+  conn.ExecuteExpecting(sql, params, rows, std::move(message));
+}
+
+std::string Record::UpdateSql(std::string_view table, const Record& where,
+                              std::vector<Value>& params) const {
+  CheckSqlName(table);
+  std::string sql = "UPDATE " + std::string(table) + " SET ";
   for (std::size_t i = 0; i < columns_.size(); ++i) {
     sql += (i ? ", " : "") + columns_[i].first + " = ?";
     params.push_back(columns_[i].second);
@@ -78,7 +92,7 @@ std::int64_t Record::Update(Connection& conn, std::string_view table, const Reco
     sql += (i ? " AND " : " WHERE ") + where.columns_[i].first + " = ?";
     params.push_back(where.columns_[i].second);
   }
-  return conn.Execute(sql, params);
+  return sql;
 }
 
 }  // namespace qlnsales

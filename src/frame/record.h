@@ -28,8 +28,14 @@ class Record {
   void InsertDeferred(Connection& conn, std::string_view table) const;
   // UPDATE table SET ... WHERE each column of `where` equals its value; the rows changed.
   std::int64_t Update(Connection& conn, std::string_view table, const Record& where) const;
+  // The same as a deferred write that must change at least `rows` rows, else fails the call
+  // with `message` (see Connection::ExecuteExpecting).
+  void UpdateExpecting(Connection& conn, std::string_view table, const Record& where,
+                       std::int64_t rows, std::string message) const;
 
  private:
+  std::string UpdateSql(std::string_view table, const Record& where,
+                        std::vector<Value>& params) const;
   std::vector<std::pair<std::string, Value>> columns_;
 };
 

@@ -37,9 +37,10 @@ class Wrapped final : public db::Driver {
     Step();
     return inner_->Execute(sql, params);
   }
-  void ExecuteDeferred(std::string_view sql, const std::vector<Value>& params) override {
+  void ExecuteDeferred(std::string_view sql, const std::vector<Value>& params,
+                       const Expect& expect) override {
     Step();
-    inner_->ExecuteDeferred(sql, params);
+    inner_->ExecuteDeferred(sql, params, expect);
   }
   void Begin() override { inner_->Begin(); }
   void Commit() override { inner_->Commit(); }

@@ -63,11 +63,9 @@ bool Delivery::Process_Delivery(std::string& /*source: not used*/) {
       if (auto err = numbering.Choose(AdoDBConnectionObject, series, mode)) return Fail(*err);
       conn = connection_rule::ObjectOnly(AdoDBConnectionObject);
       DeliveryIdentity = numbering.identity();
-      if (auto err = numbering.Renumber(*conn, Record().Set("Processed_Flag", 1),
-                                        Stamp("Delivery_Master", LastUpdate), *conn))
-        return Fail(*err);
-      if (auto err = numbering.RenumberLines(*conn, Stamp("Delivery_Detail", LastUpdate)))
-        return Fail(*err);
+      numbering.Renumber(*conn, Record().Set("Processed_Flag", 1),
+                         Stamp("Delivery_Master", LastUpdate), *conn);
+      numbering.RenumberLines(*conn, Stamp("Delivery_Detail", LastUpdate));
       DeliveryNo = numbering.number();
       if (!Update_Order_Delivered_Qty(from_cash_memo)) return false;
     }
@@ -81,6 +79,11 @@ bool Delivery::Process_Delivery(std::string& /*source: not used*/) {
           {DeliveryNo});
       std::vector<Line> lines;
       const Value stamp(convert::FormatDayMonthName(LastUpdate));
+      // The items' rows, read and taken for the call at once, in one order for every call.
+      std::vector<Value> items;
+      for (std::size_t i = 0; i < rows.size(); ++i)
+        if (!rows[i].IsNull("Item_Code")) items.emplace_back(rows[i].Text("Item_Code"));
+      conn->PrefetchRows("Item_Master", "Item_Code", items, true);
       for (std::size_t i = 0; i < rows.size(); ++i) {
         Row r = rows[i];
         Line l{r.Int32("SL_No"), r.Text("Item_Code"), r.Text("Item_Name"), r.Text("Unit_Name"),
@@ -100,8 +103,9 @@ bool Delivery::Process_Delivery(std::string& /*source: not used*/) {
             return Fail(*err);
           if (IsStockType(out.item_type)) l.value = out.cost;
         }
-        conn->Execute("UPDATE Delivery_Detail SET Inventory_Value = ? WHERE SL_No = ?",
-                      {Value(l.value), Value(l.sl_no)});
+        conn->ExecuteDeferred(
+            "UPDATE Delivery_Detail SET Inventory_Value = ? WHERE Delivery_No = ? AND SL_No = ?",
+            {Value(l.value), Value(DeliveryNo), Value(l.sl_no)});
         lines.push_back(std::move(l));
       }
       if (!Post_Stock_Movement(lines) || !Post_Delivery_Cost(lines) || !Post_Location_Stock(lines))
@@ -118,10 +122,9 @@ bool Delivery::Update_Order_Delivered_Qty(bool from_cash_memo) {
   Connection& conn = *AdoDBConnectionObject;
   const Value stamp = Stamp("Sales_Order_Master", LastUpdate);
   if (!from_cash_memo)
-    Record()
-        .Set("Delivered_Flag", 1)
-        .Set("Last_Update", stamp)
-        .Update(conn, "Sales_Order_Master", Record().Set("Sales_Ord_No", SourceNo));
+    conn.ExecuteDeferred(
+        "UPDATE Sales_Order_Master SET Delivered_Flag = ?, Last_Update = ? WHERE Sales_Ord_No = ?",
+        {Value(1), stamp, Value(SourceNo)});
   auto lines = conn.Query("SELECT * FROM Delivery_Detail WHERE Delivery_No = ?", {DeliveryNo});
   for (std::size_t i = 0; i < lines.size(); ++i) {
     Row l = lines[i];
@@ -144,17 +147,20 @@ bool Delivery::Update_Order_Delivered_Qty(bool from_cash_memo) {
           {Value(qty), Stamp("Cash_Memo_Detail", LastUpdate), Value(SourceNo), serial});
       // The goods left stock with the memo: the delivered share of the memo line's cost.
       double value = memo_qty == 0 ? 0 : memo.front().Double("Inventory_Value") * qty / memo_qty;
-      conn.Execute("UPDATE Delivery_Detail SET Inventory_Value = ? WHERE SL_No = ?",
-                   {Value(value), Value(l.Int32("SL_No"))});
+      conn.ExecuteDeferred(
+          "UPDATE Delivery_Detail SET Inventory_Value = ? WHERE Delivery_No = ? AND SL_No = ?",
+          {Value(value), Value(DeliveryNo), Value(l.Int32("SL_No"))});
       continue;
     }
-    auto changed = conn.Execute(
+    const std::string match = by_code ? item : l.Text("Item_Name");
+    // A delivery line whose order line is gone fails the call.
+    conn.ExecuteExpecting(
         std::string("UPDATE Sales_Order_Detail SET Sales_Ord_Delivered_Qty = "
                     "Sales_Ord_Delivered_Qty + ?, Last_Update = ? WHERE Sales_Ord_No = ? AND ") +
             (by_code ? "Item_Code = ?" : "Item_Name = ?") + " AND SL_No = ?",
-        {Value(qty), Stamp("Sales_Order_Detail", LastUpdate), Value(SourceNo),
-         Value(by_code ? item : l.Text("Item_Name")), serial});
-    if (changed == 0) return Fail("Invalid Item Details");
+        {Value(qty), Stamp("Sales_Order_Detail", LastUpdate), Value(SourceNo), Value(match),
+         serial},
+        1, "Invalid Item Details");
   }
   return true;
 }

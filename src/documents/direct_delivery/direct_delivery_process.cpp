@@ -64,10 +64,8 @@ bool DirectDelivery::Process_Direct_Delivery() {
         return Fail(*err);
       conn = connection_rule::ObjectOnly(AdoDBConnectionObject);
       DirectDeliveryIdentity = numbering.identity();
-      if (auto err = numbering.Renumber(
-              *conn, Record().Set("Processed_Flag", 1).Set("Allow_Cancel_Flag", 0),
-              Value(LastUpdate), *conn))
-        return Fail(*err);
+      numbering.Renumber(*conn, Record().Set("Processed_Flag", 1).Set("Allow_Cancel_Flag", 0),
+                         Value(LastUpdate), *conn);
       numbering.RenumberLines(*conn, Value(LastUpdate));  // a delivery without lines is no error
       DirectDeliveryNo = numbering.number();
     }

@@ -27,7 +27,7 @@ class GeneralLedger : public ServiceObject {
           .SetOptional("Currency_Code", Text("CurrencyCode"))
           .SetOptional("Currency_Symbol", Text("CurrencySymbol"))
           .Set("Last_Update", DateOrNull("LastUpdate"))
-          .Insert(*conn, "General_Ledger");
+          .InsertDeferred(*conn, "General_Ledger");
       return true;
     });
   }
@@ -36,10 +36,13 @@ class GeneralLedger : public ServiceObject {
   bool COAPosting(std::string& accountNo, double& amount) {
     return Trap([&] {
       auto conn = ConnectionObject();
-      auto changed = conn->Execute(
-          "UPDATE Chart_Of_Accounts SET Current_Balance = Current_Balance + ? WHERE Account_No = ?",
-          {Value(amount), Value(accountNo)});
-      if (changed == 0) return Fail(NotInChart(accountNo));
+      if (!AccountExists(*conn, accountNo)) return Fail(NotInChart(accountNo));
+      // The lines of a call move each balance once, by their sum, when the call ends.
+      conn->ChangeDeferred({"Chart_Of_Accounts",
+                            {{"Account_No", Value(accountNo)}},
+                            {{"Current_Balance", amount}},
+                            {},
+                            {}});
       return true;
     });
   }
@@ -64,8 +67,7 @@ class GeneralLedger : public ServiceObject {
  private:
   static bool AccountExists(Connection& conn, const std::string& account) {
     return !account.empty() &&
-           !conn.Query("SELECT Account_No FROM Chart_Of_Accounts WHERE Account_No = ?", {account})
-                .empty();
+           !conn.CachedRow("Chart_Of_Accounts", "Account_No", Value(account)).empty();
   }
   static std::string NotInChart(const std::string& account) {
     return account.empty() ? "Invalid Account No: the ledger line names no account."

@@ -17,15 +17,12 @@ class Inventory : public ServiceObject {
       const std::string item = Text("ItemCode");
       const std::string branch = Text("BranchPrefix");
       if (!ItemExists(*conn, item)) return Fail(NoSuchItem(item));
-      conn->Execute(
-          "INSERT INTO Item_Branch_Stock (Item_Code, Branch_Prefix, Ordered_Qty) VALUES "
-          "(?, ?, 0) ON CONFLICT DO NOTHING",
-          {Value(item), Value(branch)});
-      conn->Execute(
-          "UPDATE Item_Branch_Stock SET Ordered_Qty = Ordered_Qty + ?, Last_Update = ? "
-          "WHERE Item_Code = ? AND Branch_Prefix = ?",
-          {Value(sign * Number("ItemQuantity")), DateOrNull("LastUpdate"), Value(item),
-           Value(branch)});
+      conn->ChangeDeferred({"Item_Branch_Stock",
+                            {{"Item_Code", Value(item)}, {"Branch_Prefix", Value(branch)}},
+                            {{"Ordered_Qty", sign * Number("ItemQuantity")}},
+                            {{"Last_Update", DateOrNull("LastUpdate")}},
+                            {},
+                            true});
       return true;
     });
   }
@@ -100,7 +97,7 @@ class Inventory : public ServiceObject {
 
  private:
   static bool ItemExists(Connection& conn, const std::string& item) {
-    return !conn.Query("SELECT Item_Code FROM Item_Master WHERE Item_Code = ?", {item}).empty();
+    return !conn.CachedRow("Item_Master", "Item_Code", Value(item)).empty();
   }
   static std::string NoSuchItem(const std::string& item) {
     return "Invalid Item Code: " + item + " is not in the item master.";

@@ -16,17 +16,17 @@ class LocationStock : public ServiceObject {
       const Value branch(Text("BranchPrefix"));
       const Value item(Text("ItemCode"));
       const Value location(P("LocationCode").ToInt32());
-      conn->Execute(
-          "INSERT INTO Location_Stock (Company_Prefix, Branch_Prefix, Item_Code, Location_ID, "
-          "Location_Name, Item_Name, Unit_Name, Quantity) VALUES (?, ?, ?, ?, ?, ?, ?, 0) "
-          "ON CONFLICT DO NOTHING",
-          {Value(Text("CompanyPrefix")), branch, item, location, Value(Text("LocationName")),
-           Value(Text("ItemName")), Value(Text("UnitName"))});
       double qty = Number("LocationQty");
-      conn->Execute(
-          "UPDATE Location_Stock SET Quantity = Quantity + ?, Last_Update = ? WHERE "
-          "Branch_Prefix = ? AND Item_Code = ? AND Location_ID = ?",
-          {Value(mode == 1 ? -qty : qty), DateOrNull("LastUpdate"), branch, item, location});
+      // A location the item has never been in starts at 0.
+      conn->ChangeDeferred(
+          {"Location_Stock",
+           {{"Branch_Prefix", branch}, {"Item_Code", item}, {"Location_ID", location}},
+           {{"Quantity", mode == 1 ? -qty : qty}},
+           {{"Last_Update", DateOrNull("LastUpdate")}},
+           {{"Company_Prefix", Value(Text("CompanyPrefix"))},
+            {"Location_Name", Value(Text("LocationName"))},
+            {"Item_Name", Value(Text("ItemName"))},
+            {"Unit_Name", Value(Text("UnitName"))}}});
       return true;
     });
   }

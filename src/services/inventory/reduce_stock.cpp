@@ -15,10 +15,7 @@ class ReduceStock : public ServiceObject {
     return Trap([&] {
       auto conn = ConnectionObject();
       const std::string item = Text("ItemCode");
-      auto rs = conn->Query(
-          "SELECT Item_Type, Stock_In_Hand, Stock_Amount FROM Item_Master WHERE "
-          "Item_Code = ?",
-          {item});
+      auto rs = conn->CachedRow("Item_Master", "Item_Code", Value(item));
       if (rs.empty()) return Fail("Invalid Item Code: " + item + " is not in the item master.");
       Row r = rs.front();
       std::int32_t type = r.IsNull("Item_Type") ? 0 : r.Int32("Item_Type");
@@ -39,10 +36,11 @@ class ReduceStock : public ServiceObject {
                     " in hand, " + convert::NumberToText(base) + " wanted.");
       // Taking out everything takes out the whole amount, so no cost residue is left behind.
       double cost = base == 0 ? 0 : (base >= in_hand ? amount : amount / in_hand * base);
-      conn->Execute(
-          "UPDATE Item_Master SET Stock_In_Hand = Stock_In_Hand - ?, Stock_Amount = "
-          "Stock_Amount - ? WHERE Item_Code = ?",
-          {Value(base), Value(cost), Value(item)});
+      conn->ChangeDeferred({"Item_Master",
+                            {{"Item_Code", Value(item)}},
+                            {{"Stock_In_Hand", -base}, {"Stock_Amount", -cost}},
+                            {},
+                            {}});
       SetP("SellingValue", cost);
       SetP("TotalQty", in_hand - base);
       return true;

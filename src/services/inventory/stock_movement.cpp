@@ -41,7 +41,7 @@ class StockMovement : public ServiceObject {
           .SetOptional("Location_Name", Text("LocationName"))
           .SetOptional("Stock_Comments", Text("StockComments"))
           .Set("Last_Update", DateOrNull("LastUpdate"))
-          .Insert(*conn, "Stock_Movement");
+          .InsertDeferred(*conn, "Stock_Movement");
       return true;
     });
   }
