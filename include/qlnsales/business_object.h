@@ -66,6 +66,26 @@ class BusinessObject : public Object {
     return ok;
   }
 
+  // A call without an error trap is all or nothing too: False or an error rolls its unit back,
+  // and the error still reaches the caller.
+  template <class F>
+  bool AllOrNothing(F&& body) {
+    CallUnit unit;
+    std::vector<Value> kept;
+    if (unit.outermost()) kept = KeepNumbers();
+    bool ok;
+    try {
+      ok = body();
+    } catch (...) {
+      if (unit.outermost()) PutBackNumbers(kept);
+      throw;
+    }
+    if (!unit.outermost()) return ok;
+    ok = unit.Finish(ok, err_desc_);
+    if (!ok) PutBackNumbers(kept);
+    return ok;
+  }
+
   // The properties a failed call puts back: the document number and identity and the like.
   virtual std::vector<std::string_view> NumberProperties() const { return {}; }
 

@@ -91,7 +91,7 @@ class Delivery : public BusinessObject {
 
  private:
   struct Line;
-  bool Update_Order_Delivered_Qty(bool from_cash_memo);
+  bool Update_Order_Delivered_Qty(bool from_cash_memo, const ResultSet& lines);
   bool Post_Stock_Movement(const std::vector<Line>& lines);
   bool Post_Delivery_Cost(const std::vector<Line>& lines);
   bool Post_Location_Stock(const std::vector<Line>& lines);

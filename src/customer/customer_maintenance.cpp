@@ -136,29 +136,34 @@ bool Customer::Delete_Previous_OB(std::string& strType, std::string& strRefNo) {
   });
 }
 
+// A code change is one unit: the codes of every row of the grid in every table, or none.
 bool Customer::Change_Customer_Code() {
   if (!GridName) throw Error("Object variable not set: the customer has no grid (GridName)");
-  auto conn = connection_rule::ObjectOnly(AdoConnectionObject);
-  for (std::int32_t row = 1; row < GridName->Rows(); ++row) {
-    if (GridName->TextMatrix(row, 1).empty()) return true;
-    std::string shown_new = GridName->TextMatrix(row, 3);
-    std::string new_code = CompanyPrefix + shown_new;
-    if (!conn->Query("SELECT Customer_Code FROM Customer_Master WHERE Customer_Code = ?",
-                     {new_code})
-             .empty())
-      return Fail("This " + shown_new + " code already in use");
-    std::string old_code = CompanyPrefix + GridName->TextMatrix(row, 2);
-    if (!Change_Code(old_code, new_code)) return false;
-  }
-  return true;
+  return AllOrNothing([&] {
+    auto conn = connection_rule::ObjectOnly(AdoConnectionObject);
+    for (std::int32_t row = 1; row < GridName->Rows(); ++row) {
+      if (GridName->TextMatrix(row, 1).empty()) return true;
+      std::string shown_new = GridName->TextMatrix(row, 3);
+      std::string new_code = CompanyPrefix + shown_new;
+      if (!conn->Query("SELECT Customer_Code FROM Customer_Master WHERE Customer_Code = ?",
+                       {new_code})
+               .empty())
+        return Fail("This " + shown_new + " code already in use");
+      std::string old_code = CompanyPrefix + GridName->TextMatrix(row, 2);
+      if (!Change_Code(old_code, new_code)) return false;
+    }
+    return true;
+  });
 }
 
 bool Customer::Change_Code(std::string& pOldCode, std::string& pNewCode) {
-  for (const auto& [table, column] : kCodeColumns) {
-    std::string t = table, c = column;
-    if (!Execute_Change_Code(t, c, pNewCode, pOldCode)) return false;
-  }
-  return true;
+  return AllOrNothing([&] {
+    for (const auto& [table, column] : kCodeColumns) {
+      std::string t = table, c = column;
+      if (!Execute_Change_Code(t, c, pNewCode, pOldCode)) return false;
+    }
+    return true;
+  });
 }
 
 bool Customer::Execute_Change_Code(std::string& pTableName, std::string& pChangeColName,

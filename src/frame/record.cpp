@@ -65,6 +65,27 @@ void Record::InsertDeferred(Connection& conn, std::string_view table) const {
   conn.InsertDeferred(table, columns, std::move(values));
 }
 
+void Record::SaveDeferred(Connection& conn, std::string_view table, std::string_view key,
+                          const std::vector<std::string>& new_only) const {
+  CheckSqlName(table);
+  CheckSqlName(key);
+  std::string sql = "INSERT INTO " + std::string(table) + " (";
+  std::string marks, updates;
+  std::vector<Value> params;
+  for (std::size_t i = 0; i < columns_.size(); ++i) {
+    const auto& name = columns_[i].first;
+    sql += (i ? ", " : "") + name;
+    marks += i ? ", ?" : "?";
+    params.push_back(columns_[i].second);
+    bool keep = convert::EqualsNoCase(name, key);
+    for (const auto& n : new_only) keep = keep || convert::EqualsNoCase(name, n);
+    if (!keep) updates += (updates.empty() ? "" : ", ") + name + " = excluded." + name;
+  }
+  sql += ") VALUES (" + marks + ") ON CONFLICT (" + std::string(key) + ") DO ";
+  sql += updates.empty() ? "NOTHING" : "UPDATE SET " + updates;
+  conn.ExecuteDeferred(sql, params);
+}
+
 std::int64_t Record::Update(Connection& conn, std::string_view table, const Record& where) const {
   if (columns_.empty()) return 0;
   std::vector<Value> params;

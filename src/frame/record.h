@@ -28,6 +28,11 @@ class Record {
   void InsertDeferred(Connection& conn, std::string_view table) const;
   // UPDATE table SET ... WHERE each column of `where` equals its value; the rows changed.
   std::int64_t Update(Connection& conn, std::string_view table, const Record& where) const;
+  // Adds the row, or, when a row with the same `key` column exists, writes every column but those
+  // of `new_only` into it (a number and identity written only when the row is added). Deferred:
+  // nothing is waited for.
+  void SaveDeferred(Connection& conn, std::string_view table, std::string_view key,
+                    const std::vector<std::string>& new_only) const;
   // The same as a deferred write that must change at least `rows` rows, else fails the call
   // with `message` (see Connection::ExecuteExpecting).
   void UpdateExpecting(Connection& conn, std::string_view table, const Record& where,

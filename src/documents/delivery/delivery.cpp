@@ -150,14 +150,10 @@ bool Delivery::Create_Delivery_Master() {
   return Trap([&] {
     Connection& conn = *connection_rule::ObjectOnly(AdoDBConnectionObject);
     if (auto symbol = CurrencySymbolOf(conn, CurrencyCode)) CurrencySymbol = *symbol;
-    bool exists =
-        !conn.Query("SELECT Delivery_No FROM Delivery_Master WHERE Delivery_No = ?", {DeliveryNo})
-             .empty();
+    // A delivery saved again loses its lines first; a new one has none to lose.
+    conn.ExecuteDeferred("DELETE FROM Delivery_Detail WHERE Delivery_No = ?", {DeliveryNo});
     Record row;
-    if (!exists)
-      row.Set("Delivery_No", DeliveryNo).Set("Delivery_Identity", DeliveryIdentity);
-    else
-      conn.Execute("DELETE FROM Delivery_Detail WHERE Delivery_No = ?", {DeliveryNo});
+    row.Set("Delivery_No", DeliveryNo).Set("Delivery_Identity", DeliveryIdentity);
     // Texts marked "if set" keep their stored value when the property is empty.
     auto if_set = [&row](const char* column, const std::string& text) {
       if (!text.empty()) row.Set(column, text);
@@ -195,10 +191,7 @@ bool Delivery::Create_Delivery_Master() {
         .Set("Address_Code", CustomerAddressCode.empty() ? Value() : Value(CustomerAddressCode))
         .Set("Delivery_Ref_No", Trim(DeliveryRefNo).empty() ? std::string("  ") : DeliveryRefNo)
         .Set("Last_Update", Stamp(kMaster, LastUpdate));
-    if (exists)
-      row.Update(conn, kMaster, Record().Set("Delivery_No", DeliveryNo));
-    else
-      row.Insert(conn, kMaster);
+    row.SaveDeferred(conn, kMaster, "Delivery_No", {"Delivery_Identity"});
     return true;
   });
 }

@@ -67,16 +67,17 @@ bool Delivery::Process_Delivery(std::string& /*source: not used*/) {
                          Stamp("Delivery_Master", LastUpdate), *conn);
       numbering.RenumberLines(*conn, Stamp("Delivery_Detail", LastUpdate));
       DeliveryNo = numbering.number();
-      if (!Update_Order_Delivered_Qty(from_cash_memo)) return false;
     }
+    // The lines with their items' types, read once for the source and the postings.
+    const auto rows = conn->Query(
+        "SELECT A.*, B.Item_Type AS Master_Item_Type FROM Delivery_Detail A LEFT JOIN "
+        "Item_Master B ON A.Item_Code = B.Item_Code WHERE A.Delivery_No = ? ORDER BY A.SL_No",
+        {DeliveryNo});
+    if (!replication && !Update_Order_Delivered_Qty(from_cash_memo, rows)) return false;
 
     // The cash memo took its goods out of stock when it was processed: a delivery made from it
     // moves no stock, cost or location stock again.
     if (!offline && !from_cash_memo) {
-      auto rows = conn->Query(
-          "SELECT A.*, B.Item_Type AS Master_Item_Type FROM Delivery_Detail A LEFT JOIN "
-          "Item_Master B ON A.Item_Code = B.Item_Code WHERE A.Delivery_No = ? ORDER BY A.SL_No",
-          {DeliveryNo});
       std::vector<Line> lines;
       const Value stamp(convert::FormatDayMonthName(LastUpdate));
       // The items' rows, read and taken for the call at once, in one order for every call.
@@ -118,14 +119,13 @@ bool Delivery::Process_Delivery(std::string& /*source: not used*/) {
   });
 }
 
-bool Delivery::Update_Order_Delivered_Qty(bool from_cash_memo) {
+bool Delivery::Update_Order_Delivered_Qty(bool from_cash_memo, const ResultSet& lines) {
   Connection& conn = *AdoDBConnectionObject;
   const Value stamp = Stamp("Sales_Order_Master", LastUpdate);
   if (!from_cash_memo)
     conn.ExecuteDeferred(
         "UPDATE Sales_Order_Master SET Delivered_Flag = ?, Last_Update = ? WHERE Sales_Ord_No = ?",
         {Value(1), stamp, Value(SourceNo)});
-  auto lines = conn.Query("SELECT * FROM Delivery_Detail WHERE Delivery_No = ?", {DeliveryNo});
   for (std::size_t i = 0; i < lines.size(); ++i) {
     Row l = lines[i];
     const std::string item = l.Text("Item_Code");
@@ -203,19 +203,27 @@ bool Delivery::Post_Delivery_Cost(const std::vector<Line>& lines) {
   for (const Line& l : lines) {
     if (l.item_type != 0) continue;  // type 3 moves stock but posts no cost
     if (!inventory) {
-      auto a = conn.Query(
-          "SELECT Inventory_Account_No FROM Default_Account_Preferences WHERE "
-          "Branch_Prefix = ?",
-          {BranchPrefix});
-      if (a.empty()) return Fail("Set the Default settings in the Account Preferences");
-      auto s = conn.Query(
-          "SELECT COG_Account_No, FOC_Account_No FROM Default_Sales_Preferences "
-          "WHERE Branch_Prefix = ?",
-          {BranchPrefix});
-      if (s.empty()) return Fail("Set the Sales default settings in the Sales Preferences");
-      inventory = a.front().Text("Inventory_Account_No");
-      cog = s.front().Text("COG_Account_No");
-      foc = s.front().Text("FOC_Account_No");
+      // Both preference rows in one read; a missing row is told apart from an empty account.
+      auto p = conn.Query(
+          "SELECT (SELECT COUNT(*) FROM Default_Account_Preferences WHERE Branch_Prefix = ?) AS "
+          "Accounts, (SELECT Inventory_Account_No FROM Default_Account_Preferences WHERE "
+          "Branch_Prefix = ? LIMIT 1) AS Inventory, (SELECT COUNT(*) FROM "
+          "Default_Sales_Preferences WHERE Branch_Prefix = ?) AS Sales, (SELECT COG_Account_No "
+          "FROM Default_Sales_Preferences WHERE Branch_Prefix = ? LIMIT 1) AS Cog, (SELECT "
+          "FOC_Account_No FROM Default_Sales_Preferences WHERE Branch_Prefix = ? LIMIT 1) AS Foc",
+          {Value(BranchPrefix), Value(BranchPrefix), Value(BranchPrefix), Value(BranchPrefix),
+           Value(BranchPrefix)});
+      Row r = p.front();
+      if (r.Int64("Accounts") == 0)
+        return Fail("Set the Default settings in the Account Preferences");
+      if (r.Int64("Sales") == 0)
+        return Fail("Set the Sales default settings in the Sales Preferences");
+      inventory = r.Text("Inventory");
+      cog = r.Text("Cog");
+      foc = r.Text("Foc");
+      // The ledger checks each account: one read answers them all.
+      conn.PrefetchRows("Chart_Of_Accounts", "Account_No",
+                        {Value(*inventory), Value(*cog), Value(*foc)}, false);
     }
     const std::string code = convert::Mid(Trim(l.item), 3);
     if (auto err = PostLedgerLine(h, *inventory, "Inventory Account : Item Code - " + code, 0,

@@ -57,18 +57,12 @@ bool DirectDelivery::Create_Direct_Delivery_Master() {
   return Trap([&] {
     Connection& conn = *connection_rule::ObjectOnly(AdoDBConnectionObject);
     if (auto symbol = CurrencySymbolOf(conn, CurrencyCode)) CurrencySymbol = *symbol;
-    bool exists = !conn.Query(
-                           "SELECT Direct_Delivery_No FROM Direct_Delivery_Master WHERE "
-                           "Direct_Delivery_No = ?",
-                           {DirectDeliveryNo})
-                       .empty();
+    // A delivery saved again loses its lines first; a new one has none to lose.
+    conn.ExecuteDeferred("DELETE FROM Direct_Delivery_Detail WHERE Direct_Delivery_No = ?",
+                         {DirectDeliveryNo});
     Record row;
-    if (!exists)
-      row.Set("Direct_Delivery_No", DirectDeliveryNo)
-          .Set("Direct_Delivery_Identity", DirectDeliveryIdentity);
-    else
-      conn.Execute("DELETE FROM Direct_Delivery_Detail WHERE Direct_Delivery_No = ?",
-                   {DirectDeliveryNo});
+    row.Set("Direct_Delivery_No", DirectDeliveryNo)
+        .Set("Direct_Delivery_Identity", DirectDeliveryIdentity);
     const bool employee = !EmployeeID.empty();
     row.Set("Company_Prefix", CompanyPrefix)
         .Set("Branch_Prefix", BranchPrefix)
@@ -100,10 +94,7 @@ bool DirectDelivery::Create_Direct_Delivery_Master() {
           .Set("Balance_FCAmount", DirectDeliveryFCTotalAmount);
     row.Set("Address_Code", CustomerAddressCode.empty() ? Value() : Value(CustomerAddressCode))
         .Set("Last_Update", LastUpdate);
-    if (exists)
-      row.Update(conn, kMaster, Record().Set("Direct_Delivery_No", DirectDeliveryNo));
-    else
-      row.Insert(conn, kMaster);
+    row.SaveDeferred(conn, kMaster, "Direct_Delivery_No", {"Direct_Delivery_Identity"});
     return true;
   });
 }

@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include "db/reference_data.h"
+#include "db/stats.h"
+#include "qlnsales/delivery.h"
+#include "qlnsales/sales_order.h"
+#include "services/books_check.h"
+#include "support/fixture.h"
+
+namespace qlnsales::testing {
+namespace {
+
+// What a delivery of ten stock lines, saved and processed, sends to the engine: a fixed number of
+// statements and of waits for the server, whatever the size of the tables.
+class StatementBudgetTest : public DbTest {};
+
+TEST_F(StatementBudgetTest, ADeliveryOfTenLinesSavedAndProcessed) {
+  constexpr int kLines = 10;
+  auto og = std::make_shared<MemoryGrid>(kLines + 1, 18);
+  for (int i = 1; i <= kLines; ++i) {
+    std::string item = "01B" + std::to_string(i);
+    refdata::AddItem(*conn, item, "Bench item", 0, "Pcs");
+    refdata::AddOpeningStock(*conn, "01", "01", item, 1, 1000, 1.25);
+    og->SetTextMatrix(i, 1, "B" + std::to_string(i));
+    og->SetTextMatrix(i, 2, "Bench item");
+    og->SetTextMatrix(i, 5, "1");
+    og->SetTextMatrix(i, 6, "100");
+    og->SetTextMatrix(i, 15, "2");
+  }
+  SalesOrder order;
+  order.AdoConnectionObject = conn;
+  order.OrderGridName = og;
+  order.CompanyPrefix = "01";
+  order.BranchPrefix = "01";
+  order.DocumentPrefix = "SOR";
+  order.CustomerCode = "01C001";
+  order.CustomerName = "Bench";
+  order.PaymentType = "Credit";
+  ASSERT_TRUE(order.Create_Order()) << order.ErrDesc();
+
+  // One delivery saved and processed on-line; what it sent to the engine.
+  auto deliver = [&](db::Stats& used) {
+    Delivery d;
+    d.AdoDBConnectionObject = conn;
+    d.ADOConnectionString = cs;
+    auto grid = std::make_shared<MemoryGrid>(kLines + 1, 23);
+    for (int i = 1; i <= kLines; ++i)
+      for (auto [c, t] :
+           std::initializer_list<std::pair<int, std::string>>{{1, "1"},
+                                                              {2, "B" + std::to_string(i)},
+                                                              {3, "Bench item"},
+                                                              {5, "Pcs"},
+                                                              {6, "1"},
+                                                              {7, "1"},
+                                                              {9, std::to_string(i)},
+                                                              {10, "2"},
+                                                              {13, "2"},
+                                                              {20, "Location1"},
+                                                              {21, "1"}})
+        grid->SetTextMatrix(i, c, t);
+    d.DeliveryGridName = grid;
+    d.CompanyPrefix = "01";
+    d.BranchPrefix = "01";
+    d.DocumentPrefix = "DEL";
+    d.StockMovementPrefix = "DEL";
+    d.SourceNo = order.SalesOrdNo;
+    d.SourcePrefix = "SOR";
+    d.OnlineFlag = true;
+    std::string source = "SalesOrder";
+    const db::Stats before = db::ThreadStats();
+    ASSERT_TRUE(d.Create_Delivery(true)) << d.ErrDesc();
+    ASSERT_TRUE(d.Process_Delivery(source)) << d.ErrDesc();
+    used.statements = db::ThreadStats().statements - before.statements;
+    used.waits = db::ThreadStats().waits - before.waits;
+  };
+  db::Stats first, second;
+  deliver(first);
+  // The second finds its statements prepared, as every delivery after the first of a session.
+  deliver(second);
+  RecordProperty("statements", std::to_string(second.statements));
+  RecordProperty("waits", std::to_string(second.waits));
+  EXPECT_LE(second.statements, 80);
+  if (UsingPostgres()) EXPECT_LE(second.waits, 12);
+  EXPECT_EQ(Count("Delivery_Master", "Processed_Flag = 1"), 2);
+  EXPECT_EQ(Count("Stock_Movement", "Document_Type = 'OUT'"), 2 * kLines);
+  EXPECT_EQ(Count("General_Ledger", "Document_No LIKE '0101DEL%'"), 4 * kLines);
+  EXPECT_TRUE(services::CheckBooks(*conn).empty());
+  std::cout << "delivery of " << kLines << " lines: " << second.statements << " statements, "
+            << second.waits << " waits\n";
+}
+
+}  // namespace
+}  // namespace qlnsales::testing
