@@ -56,13 +56,39 @@ struct NumberingTables {
   std::string invalid_temporary_message;
 };
 
+// The working mode of processing, from a document's OnlineFlag and SyncFlag:
+//
+//   on-line          (OnlineFlag)                 the final number (from the series counter, or
+//                    the manual identity), the source documents' quantities and flags, and every
+//                    posting: stock, ledger, location stock, receivables.
+//   off-line         (neither flag)               the final number and the sources only; the
+//                    postings wait for a synchronisation. The counter is settled all the same, so
+//                    the next document never reuses the number.
+//   synchronisation  (SyncFlag without OnlineFlag) a document numbered off-line: it keeps its
+//                    stored identity, its sources are not touched again, and the postings are
+//                    made now. The counter is not used; a manual identity still raises the
+//                    series past it.
+//
+// Whatever the mode, the call is one unit: a failure leaves the document unprocessed.
+enum class WorkingMode { kOnline, kOffline, kSynchronisation };
+
+inline WorkingMode ModeOf(bool online_flag, bool sync_flag) {
+  if (online_flag) return WorkingMode::kOnline;
+  return sync_flag ? WorkingMode::kSynchronisation : WorkingMode::kOffline;
+}
+
+// A working mode with the caller's manual identity (DocManualFlag / DocIdentity and their
+// equivalents), when the caller supplies the final identity itself.
 struct ProcessMode {
-  bool online = true;
-  bool sync = false;
+  WorkingMode working = WorkingMode::kOnline;
   bool manual = false;
   double manual_identity = 0;
-  // Off-line synchronisation keeps the stored identity.
-  bool KeepsStoredIdentity() const { return !online && sync; }
+
+  bool KeepsStoredIdentity() const { return working == WorkingMode::kSynchronisation; }
+  bool UpdatesSources() const { return working != WorkingMode::kSynchronisation; }
+  bool Posts() const { return working != WorkingMode::kOffline; }
+  // The identity came from the series counter, which is then settled.
+  bool DrawsFromCounter() const { return !manual && !KeepsStoredIdentity(); }
 };
 
 // Processing, step by step: Open, Choose, Renumber, RenumberLines, then the document's postings,

@@ -107,7 +107,7 @@ TEST_F(NumberingTest, ProcessingGivesTheFinalNumberToTheMasterAndItsLines) {
 }
 
 TEST_F(NumberingTest, ManualIdentitiesRaiseTheSeriesPastThem) {
-  ProcessMode manual{true, false, true, 40};
+  ProcessMode manual{WorkingMode::kOnline, true, 40};
   auto forget40 = [&] {
     conn->Execute("DELETE FROM Sales_Order_Master WHERE Sales_Ord_No = ?", {"0101SOR40"});
   };
@@ -126,17 +126,17 @@ TEST_F(NumberingTest, ManualIdentitiesRaiseTheSeriesPastThem) {
   EXPECT_EQ(Process(SaveOrder(1), manual), "0101SOR40");
   EXPECT_EQ(NextNo(), 41);
   // Halves go to even, once, for both the number and the raise.
-  ProcessMode half{true, false, true, 42.5};
+  ProcessMode half{WorkingMode::kOnline, true, 42.5};
   EXPECT_EQ(Process(SaveOrder(1), half), "0101SOR42");
   EXPECT_EQ(NextNo(), 43);
 }
 
 TEST_F(NumberingTest, SynchronisationKeepsTheStoredIdentity) {
   std::string no = SaveOrder(1);
-  ProcessMode sync{false, true, false, 0};
+  ProcessMode sync{WorkingMode::kSynchronisation, false, 0};
   EXPECT_EQ(Process(no, sync), "0101SOR1");  // identity 1 was stored with the temporary number
   EXPECT_EQ(NextNo(), 1);                    // the counter is not used
-  ProcessMode sync_manual{false, true, true, 7};
+  ProcessMode sync_manual{WorkingMode::kSynchronisation, true, 7};
   EXPECT_EQ(Process(SaveOrder(1), sync_manual), "0101SOR2");
   EXPECT_EQ(NextNo(), 8);  // the manual raise still runs
 }

@@ -37,13 +37,12 @@ const NumberingTables kTables{"Delivery_Master",
 bool Delivery::Process_Delivery(std::string& /*source: not used*/) {
   return Trap([&] {
     auto conn = connection_rule::ObjectOnly(AdoDBConnectionObject);
-    const bool replication = !OnlineFlag && SyncFlag;
-    const bool offline = !OnlineFlag && !SyncFlag;
+    const ProcessMode mode{ModeOf(OnlineFlag, SyncFlag), DocManualFlag, ManualDeliveryIdentity};
     FinalNumbering numbering(kTables);
     if (auto err = numbering.Open(*conn, DeliveryNo)) return Fail(*err);
     Row stored = numbering.stored();
     // A delivery is processed once: a second run would draw another number and post twice.
-    if (!replication && IsFinalNumber(numbering.temporary_number()))
+    if (!mode.KeepsStoredIdentity() && IsFinalNumber(numbering.temporary_number()))
       return Fail("Already Processed");
     const Series series{CompanyPrefix, BranchPrefix, DocumentPrefix};
     const std::string source = stored.Text("Source_No");
@@ -54,12 +53,11 @@ bool Delivery::Process_Delivery(std::string& /*source: not used*/) {
              .empty();
     SourceNo = source;
 
-    if (replication) {
+    if (mode.KeepsStoredIdentity()) {
       DeliveryIdentity = stored.Int32("Delivery_Identity");
       if (auto d = convert::ParseDate(stored.Text("Last_Update"))) LastUpdate = *d;
       if (DocManualFlag) RaiseSeriesPast(*conn, series, WholeIdentity(ManualDeliveryIdentity));
     } else {
-      ProcessMode mode{OnlineFlag, SyncFlag, DocManualFlag, ManualDeliveryIdentity};
       if (auto err = numbering.Choose(AdoDBConnectionObject, series, mode)) return Fail(*err);
       conn = connection_rule::ObjectOnly(AdoDBConnectionObject);
       DeliveryIdentity = numbering.identity();
@@ -73,11 +71,11 @@ bool Delivery::Process_Delivery(std::string& /*source: not used*/) {
         "SELECT A.*, B.Item_Type AS Master_Item_Type FROM Delivery_Detail A LEFT JOIN "
         "Item_Master B ON A.Item_Code = B.Item_Code WHERE A.Delivery_No = ? ORDER BY A.SL_No",
         {DeliveryNo});
-    if (!replication && !Update_Order_Delivered_Qty(from_cash_memo, rows)) return false;
+    if (mode.UpdatesSources() && !Update_Order_Delivered_Qty(from_cash_memo, rows)) return false;
 
     // The cash memo took its goods out of stock when it was processed: a delivery made from it
     // moves no stock, cost or location stock again.
-    if (!offline && !from_cash_memo) {
+    if (mode.Posts() && !from_cash_memo) {
       std::vector<Line> lines;
       const Value stamp(convert::FormatDayMonthName(LastUpdate));
       // The items' rows, read and taken for the call at once, in one order for every call.
@@ -113,7 +111,7 @@ bool Delivery::Process_Delivery(std::string& /*source: not used*/) {
         return false;
     }
 
-    if (!DocManualFlag && !replication)
+    if (mode.DrawsFromCounter())
       if (auto err = numbering.Settle()) return Fail(*err);
     return true;
   });

@@ -49,19 +49,16 @@ bool DirectDelivery::Process_Direct_Delivery() {
     if (auto err = numbering.Open(*conn, DirectDeliveryNo)) return Fail(*err);
     CompanyPrefix = numbering.stored().Text("Company_Prefix");
     BranchPrefix = numbering.stored().Text("Branch_Prefix");
-    const bool replication = !OnlineFlag && SyncFlag;
-    const bool offline = !OnlineFlag && !SyncFlag;
-    if (!replication && IsFinalNumber(numbering.temporary_number()))
+    const ProcessMode mode{ModeOf(OnlineFlag, SyncFlag), DocFlag, manualDocIdentity};
+    if (!mode.KeepsStoredIdentity() && IsFinalNumber(numbering.temporary_number()))
       return Fail("Already Processed");
     const Series series{CompanyPrefix, BranchPrefix, DocumentPrefix};
 
-    if (replication) {
+    if (mode.KeepsStoredIdentity()) {
       DirectDeliveryIdentity = numbering.stored().Int32("Direct_Delivery_Identity");
       if (DocFlag) RaiseSeriesPast(*conn, series, WholeIdentity(manualDocIdentity));
     } else {
-      if (auto err = numbering.Choose(AdoDBConnectionObject, series,
-                                      {OnlineFlag, SyncFlag, DocFlag, manualDocIdentity}))
-        return Fail(*err);
+      if (auto err = numbering.Choose(AdoDBConnectionObject, series, mode)) return Fail(*err);
       conn = connection_rule::ObjectOnly(AdoDBConnectionObject);
       DirectDeliveryIdentity = numbering.identity();
       numbering.Renumber(*conn, Record().Set("Processed_Flag", 1).Set("Allow_Cancel_Flag", 0),
@@ -70,7 +67,7 @@ bool DirectDelivery::Process_Direct_Delivery() {
       DirectDeliveryNo = numbering.number();
     }
 
-    if (!offline) {
+    if (mode.Posts()) {
       auto lines = conn->Query(
           "SELECT A.*, B.Item_Type AS Master_Item_Type FROM Direct_Delivery_Detail A LEFT JOIN "
           "Item_Master B ON A.Item_Code = B.Item_Code WHERE A.Direct_Delivery_No = ? ORDER BY "
@@ -129,7 +126,7 @@ bool DirectDelivery::Process_Direct_Delivery() {
     }
 
     // Off-line deliveries settle the counter too, so the next one never reuses the number.
-    if (!DocFlag && !replication)
+    if (mode.DrawsFromCounter())
       if (auto err = numbering.Settle()) return Fail(*err);
     return true;
   });
