@@ -1,7 +1,7 @@
 #include "qlnsales/customer.h"
 
-#include "frame/convert.h"
-#include "frame/record.h"
+#include "base/convert.h"
+#include "db/record.h"
 
 namespace qlnsales {
 

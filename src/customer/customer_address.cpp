@@ -1,6 +1,6 @@
 #include "qlnsales/customer_address.h"
 
-#include "frame/convert.h"
+#include "base/convert.h"
 #include "qlnsales/business_object.h"
 
 namespace qlnsales {

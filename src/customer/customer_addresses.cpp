@@ -1,6 +1,6 @@
 // Customer addresses: Customer_Address rows to and from Address and Addresses.
-#include "frame/convert.h"
-#include "frame/record.h"
+#include "base/convert.h"
+#include "db/record.h"
 #include "qlnsales/customer.h"
 
 namespace qlnsales {

@@ -1,7 +1,7 @@
 // Customer maintenance: delete, account name, opening-balance clean-up and code changes.
-#include "frame/convert.h"
+#include "base/convert.h"
+#include "db/record.h"
 #include "frame/lookup.h"
-#include "frame/record.h"
 #include "qlnsales/customer.h"
 #include "qlnsales/registry.h"
 #include "qlnsales/shell.h"

@@ -1,8 +1,8 @@
 #include "qlnsales/customer_ob.h"
 
-#include "frame/convert.h"
+#include "base/convert.h"
+#include "db/record.h"
 #include "frame/numbering.h"
-#include "frame/record.h"
 #include "qlnsales/registry.h"
 
 namespace qlnsales {

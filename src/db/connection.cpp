@@ -7,11 +7,11 @@
 #include <tuple>
 #include <unordered_map>
 
+#include "base/convert.h"
 #include "db/driver.h"
 #include "db/open_connections.h"
 #include "db/stats.h"
 #include "db/unit_of_work.h"
-#include "frame/convert.h"
 
 namespace qlnsales {
 

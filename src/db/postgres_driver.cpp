@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <unordered_map>
 
+#include "base/convert.h"
 #include "db/driver.h"
 #include "db/stats.h"
-#include "frame/convert.h"
 
 namespace qlnsales::db {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <sstream>
 
+#include "base/convert.h"
 #include "db/driver.h"
-#include "frame/convert.h"
 
 namespace qlnsales::db {
 namespace {

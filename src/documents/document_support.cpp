@@ -1,8 +1,8 @@
 #include "documents/document_support.h"
 
+#include "base/convert.h"
+#include "db/record.h"
 #include "db/schema.h"
-#include "frame/convert.h"
-#include "frame/record.h"
 
 namespace qlnsales::documents {
 

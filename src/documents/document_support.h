@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "frame/record.h"
+#include "db/record.h"
 #include "qlnsales/connection.h"
 #include "qlnsales/grid.h"
 

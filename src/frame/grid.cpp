@@ -1,6 +1,6 @@
 #include "qlnsales/grid.h"
 
-#include "frame/convert.h"
+#include "base/convert.h"
 
 namespace qlnsales {
 

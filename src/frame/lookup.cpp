@@ -1,8 +1,8 @@
 #include "frame/lookup.h"
 
+#include "base/convert.h"
+#include "db/record.h"
 #include "db/schema.h"
-#include "frame/convert.h"
-#include "frame/record.h"
 #include "qlnsales/shell.h"
 
 namespace qlnsales {

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "frame/convert.h"
+#include "base/convert.h"
 #include "qlnsales/registry.h"
 
 namespace qlnsales {

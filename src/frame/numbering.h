@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "frame/record.h"
+#include "db/record.h"
 #include "qlnsales/connection.h"
 
 namespace qlnsales {

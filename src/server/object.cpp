@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "frame/convert.h"
+#include "base/convert.h"
 #include "qlnsales/object.h"
 
 namespace qlnsales {

@@ -4,7 +4,7 @@
 #include <map>
 #include <mutex>
 
-#include "frame/convert.h"
+#include "base/convert.h"
 #include "server/builtins.h"
 
 namespace qlnsales {
@@ -20,6 +20,7 @@ struct Registry {
   std::map<std::string, Entry> builtins;
   std::map<std::string, Entry> classes;
 
+  // Built on first use, from the catalogue's list of built-in classes (server/builtins.h).
   Registry() {
     RegisterBuiltins([this](std::string_view name, Factory f) {
       Entry e{std::string(name), std::move(f)};

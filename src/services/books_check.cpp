@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "frame/convert.h"
+#include "base/convert.h"
 
 namespace qlnsales::services {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "frame/convert.h"
+#include "base/convert.h"
 #include "qlnsales/business_object.h"
 #include "qlnsales/registry.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "frame/record.h"
+#include "db/record.h"
 #include "qlnsales/customer.h"
 #include "qlnsales/customer_ob.h"
 #include "services/books_check.h"

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "db/reference_data.h"
+#include "base/convert.h"
+#include "db/record.h"
 #include "db/schema.h"
-#include "frame/convert.h"
-#include "frame/record.h"
 #include "qlnsales/customer.h"
 #include "qlnsales/registry.h"
+#include "sample/sample_company.h"
 #include "support/fixture.h"
 
 namespace qlnsales::testing {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "base/convert.h"
+#include "db/record.h"
 #include "db/schema.h"
-#include "frame/convert.h"
-#include "frame/record.h"
 #include "qlnsales/customer.h"
 #include "qlnsales/shell.h"
 #include "services/books_check.h"

@@ -2,11 +2,11 @@
 
 #include <cmath>
 
-#include "db/reference_data.h"
+#include "base/convert.h"
+#include "db/record.h"
 #include "db/schema.h"
-#include "frame/convert.h"
-#include "frame/record.h"
 #include "qlnsales/business_object.h"
+#include "sample/sample_company.h"
 #include "support/fixture.h"
 
 namespace qlnsales::testing {

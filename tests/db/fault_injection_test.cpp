@@ -8,14 +8,14 @@
 #include <functional>
 #include <memory>
 
-#include "db/reference_data.h"
-#include "frame/record.h"
+#include "db/record.h"
 #include "qlnsales/customer.h"
 #include "qlnsales/customer_ob.h"
 #include "qlnsales/delivery.h"
 #include "qlnsales/direct_delivery.h"
 #include "qlnsales/sales_order.h"
 #include "qlnsales/shell.h"
+#include "sample/sample_company.h"
 #include "services/books_check.h"
 #include "support/faulty_driver.h"
 #include "support/fixture.h"

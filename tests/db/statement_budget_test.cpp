@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "db/reference_data.h"
 #include "db/stats.h"
 #include "qlnsales/delivery.h"
 #include "qlnsales/sales_order.h"
+#include "sample/sample_company.h"
 #include "services/books_check.h"
 #include "support/fixture.h"
 

@@ -8,12 +8,12 @@
 #include <set>
 #include <thread>
 
-#include "db/reference_data.h"
-#include "frame/record.h"
+#include "db/record.h"
 #include "qlnsales/customer.h"
 #include "qlnsales/delivery.h"
 #include "qlnsales/direct_delivery.h"
 #include "qlnsales/sales_order.h"
+#include "sample/sample_company.h"
 #include "services/books_check.h"
 #include "support/faulty_driver.h"
 #include "support/fixture.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "frame/record.h"
+#include "db/record.h"
 #include "qlnsales/delivery.h"
 #include "qlnsales/sales_order.h"
 #include "support/fixture.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "frame/record.h"
+#include "db/record.h"
 #include "qlnsales/direct_delivery.h"
 #include "services/books_check.h"
 #include "support/fixture.h"

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "db/reference_data.h"
-#include "frame/record.h"
+#include "db/record.h"
 #include "qlnsales/registry.h"
 #include "qlnsales/sales_order.h"
+#include "sample/sample_company.h"
 #include "support/fixture.h"
 
 namespace qlnsales::testing {

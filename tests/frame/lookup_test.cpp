@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "frame/convert.h"
+#include "base/convert.h"
+#include "db/record.h"
 #include "frame/lookup.h"
-#include "frame/record.h"
 #include "qlnsales/shell.h"
 #include "support/fixture.h"
 

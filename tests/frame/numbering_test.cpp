@@ -3,8 +3,8 @@
 #include <set>
 #include <thread>
 
+#include "db/record.h"
 #include "frame/numbering.h"
-#include "frame/record.h"
 #include "qlnsales/registry.h"
 #include "support/fixture.h"
 

@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "db/reference_data.h"
+#include "db/record.h"
 #include "db/schema.h"
-#include "frame/record.h"
+#include "sample/sample_company.h"
 
 namespace qlnsales::testing {
 namespace {

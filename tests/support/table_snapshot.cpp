@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <iterator>
 
+#include "base/convert.h"
 #include "db/schema.h"
-#include "frame/convert.h"
 
 namespace qlnsales::testing {
 namespace {

@@ -4,8 +4,8 @@
 
 #include "automation.h"
 #include "commands.h"
+#include "db/record.h"
 #include "db/schema.h"
-#include "frame/record.h"
 #include "support/fixture.h"
 
 namespace qlnsales::testing {

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <iostream>
 
+#include "base/convert.h"
 #include "commands.h"
-#include "frame/convert.h"
 #include "qlnsales/connection.h"
 #include "qlnsales/grid.h"
 #include "qlnsales/registry.h"

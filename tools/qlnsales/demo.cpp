@@ -7,7 +7,6 @@
 #include <tuple>
 
 #include "commands.h"
-#include "db/reference_data.h"
 #include "db/schema.h"
 #include "qlnsales/customer.h"
 #include "qlnsales/delivery.h"
@@ -16,6 +15,7 @@
 #include "qlnsales/registry.h"
 #include "qlnsales/sales_order.h"
 #include "report.h"
+#include "sample/sample_company.h"
 
 namespace qlnsales::cli {
 namespace {

@@ -1,9 +1,9 @@
 #include <fmt/core.h>
 
 #include "commands.h"
-#include "db/reference_data.h"
 #include "db/schema.h"
 #include "qlnsales/connection.h"
+#include "sample/sample_company.h"
 
 namespace qlnsales::cli {
 

@@ -2,7 +2,7 @@
 
 #include <fmt/core.h>
 
-#include "frame/convert.h"
+#include "base/convert.h"
 #include "services/books_check.h"
 
 namespace qlnsales::cli {

@@ -1,9 +1,9 @@
 #include "qlnsales/delivery.h"
 
+#include "base/convert.h"
+#include "db/record.h"
 #include "documents/document_support.h"
-#include "frame/convert.h"
 #include "frame/numbering.h"
-#include "frame/record.h"
 
 namespace qlnsales {
 

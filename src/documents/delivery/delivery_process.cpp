@@ -1,10 +1,10 @@
 // Delivery processing: the final number, the source's delivered quantities, and the goods out of
 // stock at cost with their ledger, movement and location postings.
+#include "base/convert.h"
+#include "db/record.h"
 #include "documents/document_support.h"
 #include "documents/postings.h"
-#include "frame/convert.h"
 #include "frame/numbering.h"
-#include "frame/record.h"
 #include "qlnsales/delivery.h"
 
 namespace qlnsales {

@@ -2,11 +2,11 @@
 // the items' own accounts with foreign-currency amounts at the delivery date's rate.
 #include <map>
 
+#include "base/convert.h"
+#include "db/record.h"
 #include "documents/document_support.h"
 #include "documents/postings.h"
-#include "frame/convert.h"
 #include "frame/numbering.h"
-#include "frame/record.h"
 #include "qlnsales/direct_delivery.h"
 
 namespace qlnsales {

@@ -1,6 +1,6 @@
 // QLNAccounts.AccountsReceivable: the customers' receivable lines. It keeps
 // Customer_Master.Customer_Balance equal to the sum of the customer's lines.
-#include "frame/record.h"
+#include "db/record.h"
 #include "services/service_object.h"
 
 namespace qlnsales::services {

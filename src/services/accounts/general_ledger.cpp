@@ -1,5 +1,5 @@
 // QLNAccounts.GeneralLedger: one ledger line per object, and the account balance it moves.
-#include "frame/record.h"
+#include "db/record.h"
 #include "services/service_object.h"
 
 namespace qlnsales::services {

@@ -1,5 +1,5 @@
 // QLNBank.PDC: post-dated cheques and card payments of cash memos.
-#include "frame/record.h"
+#include "db/record.h"
 #include "services/service_object.h"
 
 namespace qlnsales::services {

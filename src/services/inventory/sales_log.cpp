@@ -1,5 +1,5 @@
 // QLNInventory.SalesLog: one row per sold line.
-#include "frame/record.h"
+#include "db/record.h"
 #include "services/service_object.h"
 
 namespace qlnsales::services {

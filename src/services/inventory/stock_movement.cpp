@@ -1,6 +1,6 @@
 // QLNInventory.StockMovement: one movement row per stock line in or out. Base_Qty is signed
 // (positive in, negative out), so an item's stock is the sum of its movements.
-#include "frame/record.h"
+#include "db/record.h"
 #include "services/service_object.h"
 
 namespace qlnsales::services {

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "frame/convert.h"
+#include "base/convert.h"
 
 namespace qlnsales::services {
 namespace {

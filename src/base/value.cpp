@@ -2,8 +2,7 @@
 #include <ctime>
 #include <limits>
 
-#include "frame/convert.h"
-#include "qlnsales/object.h"
+#include "base/convert.h"
 #include "qlnsales/value.h"
 
 namespace qlnsales {

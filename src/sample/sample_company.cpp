@@ -1,6 +1,6 @@
-#include "db/reference_data.h"
+#include "sample/sample_company.h"
 
-#include "frame/record.h"
+#include "db/record.h"
 
 namespace qlnsales::refdata {
 

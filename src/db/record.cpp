@@ -1,8 +1,8 @@
-#include "frame/record.h"
+#include "db/record.h"
 
 #include <cctype>
 
-#include "frame/convert.h"
+#include "base/convert.h"
 
 namespace qlnsales {
 

@@ -1,3 +1,5 @@
+// The catalogue: every built-in class under its name, the only file that knows them all. The
+// registry asks for this list on its first use (server/builtins.h).
 #include "server/builtins.h"
 
 #include "qlnsales/customer.h"

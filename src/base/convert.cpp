@@ -1,4 +1,4 @@
-#include "frame/convert.h"
+#include "base/convert.h"
 
 #include <array>
 #include <cctype>
