@@ -116,7 +116,9 @@ class Connection : public Object {
   void ChangeDeferred(RowChange change);
   // The row of `table` whose `key_column` holds `key`, all columns, read once per call (empty
   // when there is none). A write that names the table, or a change to that row, reads it again.
-  ResultSet CachedRow(const std::string& table, const std::string& key_column, const Value& key);
+  // With `lock` the row is taken for the call, as PrefetchRows does.
+  ResultSet CachedRow(const std::string& table, const std::string& key_column, const Value& key,
+                      bool lock = false);
   // Reads the rows of many keys at once into the same cache. With `lock` the rows are taken for
   // the call (FOR UPDATE on PostgreSQL, in key order; SQLite's writer lock holds them anyway).
   void PrefetchRows(const std::string& table, const std::string& key_column,

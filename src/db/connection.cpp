@@ -80,7 +80,11 @@ struct Connection::Pending {
   };
   std::list<Cached> cached;
   // Rows by table, key column and key text (all lower-case but the key).
-  std::map<std::tuple<std::string, std::string, std::string>, ResultSet> rows;
+  struct CachedRowEntry {
+    ResultSet result;
+    bool locked = false;  // read with the row taken for the call
+  };
+  std::map<std::tuple<std::string, std::string, std::string>, CachedRowEntry> rows;
 
   bool empty() const { return batches.empty() && changes.empty(); }
 };
@@ -93,11 +97,31 @@ void CheckName(std::string_view name) {
   if (!ok) throw Error("'" + std::string(name) + "' is not a valid table or column name");
 }
 
+// The words of a statement, upper-cased, as far as `limit` characters.
+std::vector<std::string> Words(std::string_view sql, std::size_t limit = std::string_view::npos) {
+  std::vector<std::string> words;
+  std::string w;
+  for (std::size_t i = 0; i < sql.size() && i < limit; ++i) {
+    char c = sql[i];
+    if (std::isalnum(static_cast<unsigned char>(c)) || c == '_') {
+      w += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    } else if (!w.empty()) {
+      words.push_back(std::move(w));
+      w.clear();
+    }
+  }
+  if (!w.empty()) words.push_back(std::move(w));
+  return words;
+}
+
+// A read changes nothing and locks nothing: a SELECT (or WITH ... SELECT) without UPDATE,
+// INSERT or DELETE anywhere in it, which also leaves out SELECT ... FOR UPDATE.
 bool IsRead(std::string_view sql) {
-  std::size_t i = 0;
-  while (i < sql.size() && (sql[i] == ' ' || sql[i] == '\n' || sql[i] == '(')) ++i;
-  return convert::EqualsNoCase(sql.substr(i, 6), "SELECT") ||
-         convert::EqualsNoCase(sql.substr(i, 4), "WITH");
+  auto words = Words(sql);
+  if (words.empty() || (words[0] != "SELECT" && words[0] != "WITH")) return false;
+  for (const auto& w : words)
+    if (w == "UPDATE" || w == "INSERT" || w == "DELETE") return false;
+  return true;
 }
 
 // Whether `sql` names `table` as a whole word, without regard to case.
@@ -112,20 +136,12 @@ bool Names(std::string_view sql, std::string_view table) {
   return false;
 }
 
-// The table a write changes: the word after UPDATE, INSERT INTO or DELETE FROM.
+// The table a write changes: the word after its leading UPDATE, INSERT INTO or DELETE FROM;
+// "" when it cannot be told (every cached read is then forgotten).
 std::string WrittenTable(std::string_view sql) {
-  std::string upper =
-      convert::UCase(std::string(sql.substr(0, std::min<std::size_t>(sql.size(), 200))));
-  for (const char* verb : {"UPDATE ", "INSERT INTO ", "DELETE FROM "}) {
-    auto at = upper.find(verb);
-    if (at == std::string::npos) continue;
-    std::size_t b = at + std::string_view(verb).size();
-    while (b < sql.size() && sql[b] == ' ') ++b;
-    std::size_t e = b;
-    while (e < sql.size() && (std::isalnum(static_cast<unsigned char>(sql[e])) || sql[e] == '_'))
-      ++e;
-    return std::string(sql.substr(b, e - b));
-  }
+  auto words = Words(sql, 300);
+  if (words.size() >= 2 && words[0] == "UPDATE") return words[1];
+  if (words.size() >= 3 && (words[0] == "INSERT" || words[0] == "DELETE")) return words[2];
   return "";
 }
 
@@ -255,6 +271,7 @@ void Connection::ChangeDeferred(RowChange change) {
   SummedChange row;
   std::vector<std::string> key_texts;
   for (auto& [col, v] : change.key) {
+    if (v.IsEmpty()) throw Error("A change to a row of " + change.table + " names no " + col);
     shape.key.push_back(col);
     key_texts.push_back(v.ToText());
     row.key.push_back(std::move(v));
@@ -289,17 +306,17 @@ void Connection::ChangeDeferred(RowChange change) {
                     : c.pending_->rows.end();
   std::erase_if(c.pending_->cached,
                 [&](const Pending::Cached& q) { return Names(q.sql, shape.table); });
-  if (cached != c.pending_->rows.end() && cached->second.size() == 1) {
-    auto& values = cached->second.rows[0];
+  if (cached != c.pending_->rows.end() && cached->second.result.size() == 1) {
+    auto& values = cached->second.result.rows[0];
     for (std::size_t i = 0; i < shape.add.size(); ++i) {
-      int at = cached->second.ColumnIndex(shape.add[i]);
+      int at = cached->second.result.ColumnIndex(shape.add[i]);
       if (at >= 0) {
         auto& v = values[static_cast<std::size_t>(at)];
         v = Value((v.IsEmpty() ? 0.0 : v.ToDouble()) + row.add[i]);
       }
     }
     for (std::size_t i = 0; i < shape.set.size(); ++i) {
-      int at = cached->second.ColumnIndex(shape.set[i]);
+      int at = cached->second.result.ColumnIndex(shape.set[i]);
       if (at >= 0) values[static_cast<std::size_t>(at)] = row.set[i];
     }
   } else {
@@ -341,20 +358,19 @@ std::tuple<std::string, std::string, std::string> RowKey(const std::string& tabl
 }  // namespace
 
 ResultSet Connection::CachedRow(const std::string& table, const std::string& key_column,
-                                const Value& key) {
-  Connection& c = Route(false);
+                                const Value& key, bool lock) {
+  Connection& c = Route(lock);
   if (db::UnitOfWork::Current() && c.pending_) {
     auto hit = c.pending_->rows.find(RowKey(table, key_column, key));
-    if (hit != c.pending_->rows.end()) return hit->second;
+    if (hit != c.pending_->rows.end() && (hit->second.locked || !lock)) return hit->second.result;
   }
-  CheckName(table);
-  CheckName(key_column);
-  ResultSet rs = c.Query("SELECT * FROM " + table + " WHERE " + key_column + " = ?", {key});
-  if (db::UnitOfWork::Current()) {
-    if (!c.pending_) c.pending_ = std::make_unique<Pending>();
-    c.pending_->rows[RowKey(table, key_column, key)] = rs;
+  if (!db::UnitOfWork::Current()) {
+    CheckName(table);
+    CheckName(key_column);
+    return c.Query("SELECT * FROM " + table + " WHERE " + key_column + " = ?", {key});
   }
-  return rs;
+  c.PrefetchRows(table, key_column, {key}, lock);
+  return c.pending_->rows[RowKey(table, key_column, key)].result;
 }
 
 void Connection::PrefetchRows(const std::string& table, const std::string& key_column,
@@ -378,7 +394,7 @@ void Connection::PrefetchRows(const std::string& table, const std::string& key_c
     for (const auto& r : all.rows)
       if (at >= 0 && r[static_cast<std::size_t>(at)].ToText() == key.ToText())
         one.rows.push_back(r);
-    c.pending_->rows[RowKey(table, key_column, key)] = std::move(one);
+    c.pending_->rows[RowKey(table, key_column, key)] = {std::move(one), lock};
   }
 }
 
@@ -387,7 +403,12 @@ void Connection::ResetPending() noexcept {
 }
 
 void Connection::ForgetWrites(std::string_view table, const std::string* key) {
-  if (!pending_ || table.empty()) return;
+  if (!pending_) return;
+  if (table.empty()) {
+    pending_->cached.clear();
+    pending_->rows.clear();
+    return;
+  }
   std::erase_if(pending_->cached, [&](const Pending::Cached& c) { return Names(c.sql, table); });
   const std::string lower = convert::LCase(table);
   std::erase_if(pending_->rows, [&](const auto& e) {
@@ -396,7 +417,13 @@ void Connection::ForgetWrites(std::string_view table, const std::string* key) {
 }
 
 namespace {
-std::vector<std::pair<std::string, std::vector<Value>>> ChangeStatements(
+// A statement that sends summed changes, with the rows it must find.
+struct ChangeStatement {
+  std::string sql;
+  std::vector<Value> values;
+  std::int64_t rows = 0;
+};
+std::vector<ChangeStatement> ChangeStatements(
     const ChangeShape& s, const std::map<std::vector<std::string>, SummedChange>& rows, bool pg);
 
 }  // namespace
@@ -440,16 +467,26 @@ void Connection::Flush(std::string_view sql, bool read) {
       ++it;
       continue;
     }
-    for (const auto& [stmt, values] : ChangeStatements(it->first, it->second, pg))
-      d.ExecuteDeferred(stmt, values);
+    // Rows this call holds taken cannot have gone; any other must still be found.
+    bool all_taken = !it->first.upsert && it->first.key.size() == 1;
+    for (const auto& [key, change] : it->second) {
+      if (!all_taken) break;
+      auto hit = pending_->rows.find(
+          {convert::LCase(it->first.table), convert::LCase(it->first.key[0]), key[0]});
+      all_taken = hit != pending_->rows.end() && hit->second.locked;
+    }
+    for (const auto& c : ChangeStatements(it->first, it->second, pg))
+      d.ExecuteDeferred(c.sql, c.values,
+                        {all_taken ? 0 : c.rows,
+                         "A row of " + it->first.table + " changed in this call is gone"});
     it = changes.erase(it);
   }
 }
 
 namespace {
-std::vector<std::pair<std::string, std::vector<Value>>> ChangeStatements(
+std::vector<ChangeStatement> ChangeStatements(
     const ChangeShape& s, const std::map<std::vector<std::string>, SummedChange>& rows, bool pg) {
-  std::vector<std::pair<std::string, std::vector<Value>>> out;
+  std::vector<ChangeStatement> out;
   const std::string& t = s.table;
   if (s.upsert) {
     // New rows come in with their values; existing ones add the amounts and take the sets.
@@ -478,7 +515,6 @@ std::vector<std::pair<std::string, std::vector<Value>>> ChangeStatements(
     }
     if (first) tail = " ON CONFLICT DO NOTHING";
     const std::size_t per = std::max<std::size_t>(1, kMaxBatchValues / cols.size());
-    std::vector<std::pair<std::string, Value>> none;
     auto it = rows.begin();
     while (it != rows.end()) {
       std::string stmt = head + ") VALUES ";
@@ -491,7 +527,7 @@ std::vector<std::pair<std::string, std::vector<Value>>> ChangeStatements(
         for (double a : r.add) values.emplace_back(a);
         values.insert(values.end(), r.set.begin(), r.set.end());
       }
-      out.emplace_back(stmt + tail, std::move(values));
+      out.push_back({stmt + tail, std::move(values), 0});
     }
     return out;
   }
@@ -522,7 +558,8 @@ std::vector<std::pair<std::string, std::vector<Value>>> ChangeStatements(
     std::vector<Value> values;
     for (const auto& v : it->second.set) values.push_back(v);
     stmt += " FROM (VALUES ";
-    for (std::size_t n = 0; n < per && it != rows.end(); ++n, ++it) {
+    std::int64_t count = 0;
+    for (std::size_t n = 0; n < per && it != rows.end(); ++n, ++it, ++count) {
       stmt += n ? ", (" : "(";
       const auto& r = it->second;
       for (std::size_t i = 0; i < r.key.size(); ++i) {
@@ -538,7 +575,7 @@ std::vector<std::pair<std::string, std::vector<Value>>> ChangeStatements(
     stmt += ") AS v WHERE ";
     for (std::size_t i = 0; i < s.key.size(); ++i)
       stmt += (i ? " AND " : "") + t + "." + s.key[i] + " = v.column" + std::to_string(i + 1);
-    out.emplace_back(std::move(stmt), std::move(values));
+    out.push_back({std::move(stmt), std::move(values), count});
   }
   return out;
 }

@@ -37,6 +37,10 @@ class Driver {
   // The unit of work of a call: a transaction, or a savepoint inside the caller's. Ending it waits
   // for every deferred write and throws the first one's error.
   virtual void BeginUnit(bool savepoint) = 0;
+  // Waits for the deferred writes sent so far and throws the first one's error: all of them with
+  // `all`, else only when one of them must change rows, so that no such check is ever made after
+  // the commit it should have prevented.
+  virtual void Verify(bool all) = 0;
   virtual void CommitUnit(bool savepoint) = 0;
   virtual void RollbackUnit(bool savepoint) noexcept = 0;
   // Names the database, the same for every connection to it; "" when it cannot be shared.

@@ -30,14 +30,10 @@ void Remove(Connection* c) {
 }
 
 Connection* Find(const std::function<bool(Connection&)>& match) {
-  std::vector<Connection*> mine;
-  {
-    std::lock_guard lock(mutex);
-    for (const auto& [c, thread] : List())
-      if (thread == std::this_thread::get_id()) mine.push_back(c);
-  }
-  for (Connection* c : mine)
-    if (match(*c)) return c;
+  // Matched under the lock, so that no connection is destroyed on another thread meanwhile.
+  std::lock_guard lock(mutex);
+  for (const auto& [c, thread] : List())
+    if (thread == std::this_thread::get_id() && match(*c)) return c;
   return nullptr;
 }
 

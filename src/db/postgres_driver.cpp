@@ -76,6 +76,10 @@ class PostgresDriver final : public Driver {
     PQsetNoticeProcessor(
         conn_, [](void*, const char*) {}, nullptr);
     Execute("SET client_min_messages TO warning", {});
+    // Statements are prepared once per connection; a plan fixed while a table was tiny (a new
+    // company's) would stay a table scan as the table grows. Each run is planned for the table
+    // as it is.
+    Execute("SET plan_cache_mode TO force_custom_plan", {});
   }
 
   ~PostgresDriver() override { PQfinish(conn_); }
@@ -133,10 +137,23 @@ class PostgresDriver final : public Driver {
   void BeginUnit(bool savepoint) override {
     if (PQenterPipelineMode(conn_) != 1) throw Error(TrimError(PQerrorMessage(conn_)));
     pipeline_ = true;
-    Send(savepoint ? std::string("SAVEPOINT ") + kCallSavepoint : "BEGIN", {});
+    try {
+      Send(savepoint ? std::string("SAVEPOINT ") + kCallSavepoint : "BEGIN", {});
+    } catch (...) {
+      LeavePipeline();
+      throw;
+    }
+  }
+
+  void Verify(bool all) override {
+    if (!pipeline_ || sent_.empty()) return;
+    bool checked = all;
+    for (const auto& s : sent_) checked = checked || s.expect.rows > 0;
+    if (checked) PQclear(Sync());
   }
 
   void CommitUnit(bool savepoint) override {
+    Verify(false);
     Send(savepoint ? std::string("RELEASE SAVEPOINT ") + kCallSavepoint : "COMMIT", {});
     PQclear(Sync());
     LeavePipeline();
@@ -285,11 +302,10 @@ class PostgresDriver final : public Driver {
   void LeavePipeline() {
     pipeline_ = false;
     sent_.clear();
-    if (PQexitPipelineMode(conn_) != 1) {
-      // Answers still unread: read them so that the connection is usable again.
+    // Answers still unread are read, so that the connection is usable again; each statement's
+    // answers end with a null, so the reading goes on until libpq lets the pipeline go.
+    for (int tries = 0; tries < 10000 && PQexitPipelineMode(conn_) != 1; ++tries)
       while (PGresult* r = PQgetResult(conn_)) PQclear(r);
-      PQexitPipelineMode(conn_);
-    }
   }
 
   PGresult* Run(std::string_view sql, const std::vector<Value>& params) {

@@ -61,8 +61,11 @@ void UnitOfWork::Forget(const Connection& c) {
 
 void UnitOfWork::Commit() {
   if (lost_) throw Error(*lost_);
-  // Everything held back goes out first, so that its errors fail the call before any commit.
+  // Everything held back goes out first, so that its errors fail the call before any commit;
+  // with more than one database, every one is heard from before the first commits.
   for (const auto& m : members_) m.conn->Flush("", false);
+  if (members_.size() > 1)
+    for (const auto& m : members_) m.conn->Require().Verify(true);
   while (!members_.empty()) {
     Member m = members_.front();
     m.conn->Require().CommitUnit(m.savepoint);
@@ -117,25 +120,6 @@ std::optional<std::string> UnitOfWork::Scope::Finish(bool ok) {
     owned_->Rollback();
     return std::string(e.what());
   }
-}
-
-void Guarded(Connection& c, const std::function<void()>& body) {
-  UnitOfWork* unit = UnitOfWork::Current();
-  Connection* target = unit ? &unit->Reader(c) : nullptr;
-  // Only PostgreSQL spoils a transaction for a failed statement.
-  if (!target || !unit->Joined(*target) || target->Engine() != Engine::Postgres) {
-    body();
-    return;
-  }
-  target->Execute("SAVEPOINT qlnsales_guard");
-  try {
-    body();
-  } catch (...) {
-    target->Execute("ROLLBACK TO SAVEPOINT qlnsales_guard");
-    target->Execute("RELEASE SAVEPOINT qlnsales_guard");
-    throw;
-  }
-  target->Execute("RELEASE SAVEPOINT qlnsales_guard");
 }
 
 }  // namespace qlnsales::db

@@ -10,7 +10,6 @@
 // Connections that only read stay outside the unit and see committed data only.
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -65,10 +64,5 @@ class UnitOfWork {
   std::vector<std::pair<const Connection*, Connection*>> sent_to_;
   std::optional<std::string> lost_;
 };
-
-// Runs `body` so that a database error inside it does not spoil the call's transaction: within a
-// unit, on a joined connection, it runs under a savepoint that is rolled back when `body` throws.
-// For the few places that show an error and carry on.
-void Guarded(Connection& c, const std::function<void()>& body);
 
 }  // namespace qlnsales::db

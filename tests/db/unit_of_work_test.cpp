@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "db/record.h"
+#include "db/unit_of_work.h"
 #include "qlnsales/customer.h"
 #include "qlnsales/delivery.h"
 #include "qlnsales/direct_delivery.h"
@@ -193,6 +194,17 @@ TEST_F(UnitOfWorkTest, AShortLineOfADeliveryLeavesTheOrderAsItWas) {
   EXPECT_EQ(Stock("01P100"), 100);
   EXPECT_EQ(Stock("01P300"), 8);
   EXPECT_EQ(SnapshotDiff(before, TakeSnapshot(*conn)), "");
+
+  // Off-line, a line whose order line has gone fails the call even though nothing is read after
+  // the order is updated: the check is made before the commit, not after it.
+  conn->Execute("UPDATE Sales_Order_Detail SET SL_No = SL_No + 100");
+  d.OnlineFlag = false;
+  EXPECT_FALSE(d.Process_Delivery(source));
+  EXPECT_EQ(d.ErrDesc(), "Invalid Item Details");
+  EXPECT_EQ(d.DeliveryNo, temporary);
+  conn->Execute("UPDATE Sales_Order_Detail SET SL_No = SL_No - 100");
+  EXPECT_EQ(SnapshotDiff(before, TakeSnapshot(*conn)), "");
+  d.OnlineFlag = true;
 
   refdata::AddOpeningStock(*conn, "01", "01", "01P300", 2, 12, 30);
   ASSERT_TRUE(d.Process_Delivery(source)) << d.ErrDesc();
@@ -464,6 +476,38 @@ TEST_F(UnitOfWorkTest, ADocumentIsProcessedOnceWhenTwoUsersProcessIt) {
   EXPECT_EQ(Count("General_Ledger", "Document_No = '0101DDL3'"), 0);
   EXPECT_EQ(Stock("01P300"), 108 - 4);
   EXPECT_EQ(Books(), std::vector<std::string>{});
+}
+
+// Within a call a cached row follows the call's own writes, whatever their form, and every
+// write (a WITH ... UPDATE too) is the call's, undone with it.
+TEST_F(UnitOfWorkTest, CachedRowsFollowTheCallsOwnWritesAndEveryWriteIsUndone) {
+  {
+    db::UnitOfWork::Scope unit;
+    auto symbol = [&] {
+      auto rs = conn->CachedRow("Currency_Master", "Currency_Code", Value("USD"));
+      return rs.empty() ? std::string("(none)") : rs.front().Text("Currency_Symbol");
+    };
+    EXPECT_EQ(symbol(), "$");
+    conn->ExecuteDeferred(
+        "INSERT INTO Currency_Master (Currency_Code, Currency_Symbol) VALUES (?, ?) ON CONFLICT "
+        "(Currency_Code) DO UPDATE SET Currency_Symbol = excluded.Currency_Symbol",
+        {Value("USD"), Value("US$")});
+    EXPECT_EQ(symbol(), "US$");
+    conn->Execute(
+        "WITH x AS (SELECT 1 AS One) UPDATE Currency_Master SET Currency_Symbol = ? WHERE "
+        "Currency_Code = ?",
+        {Value("U$"), Value("USD")});
+    EXPECT_EQ(symbol(), "U$");
+    conn->ExecuteDeferred(
+        "DELETE FROM Currency_Master WHERE (Last_Update IS NULL OR Last_Update IS NOT NULL) AND "
+        "Currency_Code = ?",
+        {Value("USD")});
+    EXPECT_EQ(symbol(), "(none)");
+    EXPECT_FALSE(unit.Finish(false));
+  }
+  EXPECT_EQ(
+      Scalar("SELECT Currency_Symbol FROM Currency_Master WHERE Currency_Code = 'USD'").ToText(),
+      "$");
 }
 
 }  // namespace

@@ -54,6 +54,7 @@ class Wrapped final : public db::Driver {
     }
     inner_->BeginUnit(savepoint);
   }
+  void Verify(bool all) override { inner_->Verify(all); }
   void CommitUnit(bool savepoint) override {
     Step();
     inner_->CommitUnit(savepoint);

@@ -219,9 +219,10 @@ bool Delivery::Post_Delivery_Cost(const std::vector<Line>& lines) {
       inventory = r.Text("Inventory");
       cog = r.Text("Cog");
       foc = r.Text("Foc");
-      // The ledger checks each account: one read answers them all.
+      // The ledger checks each account: one read answers them all, and takes them for the
+      // call, in one order, before their balances move.
       conn.PrefetchRows("Chart_Of_Accounts", "Account_No",
-                        {Value(*inventory), Value(*cog), Value(*foc)}, false);
+                        {Value(*inventory), Value(*cog), Value(*foc)}, true);
     }
     const std::string code = convert::Mid(Trim(l.item), 3);
     if (auto err = PostLedgerLine(h, *inventory, "Inventory Account : Item Code - " + code, 0,

@@ -15,7 +15,8 @@ class ReduceStock : public ServiceObject {
     return Trap([&] {
       auto conn = ConnectionObject();
       const std::string item = Text("ItemCode");
-      auto rs = conn->CachedRow("Item_Master", "Item_Code", Value(item));
+      // Taken for the call: another user's stock-out waits until this one is done.
+      auto rs = conn->CachedRow("Item_Master", "Item_Code", Value(item), true);
       if (rs.empty()) return Fail("Invalid Item Code: " + item + " is not in the item master.");
       Row r = rs.front();
       std::int32_t type = r.IsNull("Item_Type") ? 0 : r.Int32("Item_Type");
