@@ -50,20 +50,14 @@ class BusinessObject : public Object {
   // object. Traps of calls made inside the call join the unit.
   template <class F>
   bool Trap(F&& body) {
-    CallUnit unit;
-    std::vector<Value> kept;
-    if (unit.outermost()) kept = KeepNumbers();
-    bool ok;
-    try {
-      ok = body();
-    } catch (const std::exception& e) {
-      err_desc_ = e.what();
-      ok = false;
-    }
-    if (!unit.outermost()) return ok;
-    ok = unit.Finish(ok, err_desc_);
-    if (!ok) PutBackNumbers(kept);
-    return ok;
+    return AllOrNothing([&] {
+      try {
+        return static_cast<bool>(body());
+      } catch (const std::exception& e) {
+        err_desc_ = e.what();
+        return false;
+      }
+    });
   }
 
   // A call without an error trap is all or nothing too: False or an error rolls its unit back,

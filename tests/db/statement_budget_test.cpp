@@ -80,7 +80,9 @@ TEST_F(StatementBudgetTest, ADeliveryOfTenLinesSavedAndProcessed) {
   RecordProperty("statements", std::to_string(second.statements));
   RecordProperty("waits", std::to_string(second.waits));
   EXPECT_LE(second.statements, 80);
-  if (UsingPostgres()) EXPECT_LE(second.waits, 12);
+  if (UsingPostgres()) {
+    EXPECT_LE(second.waits, 12);
+  }
   EXPECT_EQ(Count("Delivery_Master", "Processed_Flag = 1"), 2);
   EXPECT_EQ(Count("Stock_Movement", "Document_Type = 'OUT'"), 2 * kLines);
   EXPECT_EQ(Count("General_Ledger", "Document_No LIKE '0101DEL%'"), 4 * kLines);
