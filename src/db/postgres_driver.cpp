@@ -76,10 +76,6 @@ class PostgresDriver final : public Driver {
     PQsetNoticeProcessor(
         conn_, [](void*, const char*) {}, nullptr);
     Execute("SET client_min_messages TO warning", {});
-    // Statements are prepared once per connection; a plan fixed while a table was tiny (a new
-    // company's) would stay a table scan as the table grows. Each run is planned for the table
-    // as it is.
-    Execute("SET plan_cache_mode TO force_custom_plan", {});
   }
 
   ~PostgresDriver() override { PQfinish(conn_); }
@@ -135,6 +131,7 @@ class PostgresDriver final : public Driver {
   // A call's statements travel in pipeline mode: those whose result is not read go out without
   // waiting, and the server's answers are read at the next statement whose result is needed.
   void BeginUnit(bool savepoint) override {
+    Replan();
     if (PQenterPipelineMode(conn_) != 1) throw Error(TrimError(PQerrorMessage(conn_)));
     pipeline_ = true;
     try {
@@ -187,6 +184,22 @@ class PostgresDriver final : public Driver {
 
  private:
   static constexpr std::size_t kMaxQueued = 512;
+  static constexpr std::size_t kReplanAfter = 5000;
+
+  // Statements are prepared once per connection, and the server keeps a plan it found good while
+  // a table was small (a new company's, before any ANALYZE) as the table grows: a table scan that
+  // costs more with every row. So every few thousand statements the connection forgets its
+  // prepared statements, between calls, and they are planned again for the tables as they are.
+  void Replan() {
+    if (run_since_prepare_ < kReplanAfter || pipeline_) return;
+    ++ThreadStats().statements;
+    ++ThreadStats().waits;
+    PGresult* r = PQexec(conn_, "DEALLOCATE ALL");
+    Check(r);  // clears it when it throws
+    PQclear(r);
+    prepared_.clear();
+    run_since_prepare_ = 0;
+  }
 
   // Parameters as the texts libpq sends; a null stays a null pointer.
   struct Params {
@@ -254,6 +267,7 @@ class PostgresDriver final : public Driver {
       throw Error(TrimError(PQerrorMessage(conn_)));
     sent_.push_back({"", expect});
     ++ThreadStats().statements;
+    ++run_since_prepare_;
   }
 
   // Waits for the answers to everything queued and answers the last statement's result. The
@@ -319,6 +333,7 @@ class PostgresDriver final : public Driver {
                                  p.values.data(), nullptr, nullptr, 0);
     ++ThreadStats().statements;
     ++ThreadStats().waits;
+    ++run_since_prepare_;
     Check(r);
     return r;
   }
@@ -378,6 +393,7 @@ class PostgresDriver final : public Driver {
   PGconn* conn_;
   std::unordered_map<std::string, std::string> prepared_;
   std::size_t prepared_count_ = 0;
+  std::size_t run_since_prepare_ = 0;
   bool pipeline_ = false;
   // What is queued in the pipeline, in order: a preparation (its statement's text, so that a
   // failed one is forgotten) or a statement (with the rows it must change).

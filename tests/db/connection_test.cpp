@@ -6,6 +6,7 @@
 #include "db/record.h"
 #include "db/schema.h"
 #include "qlnsales/business_object.h"
+#include "qlnsales/customer.h"
 #include "sample/sample_company.h"
 #include "support/fixture.h"
 
@@ -109,6 +110,26 @@ TEST_F(ConnectionTest, PreparedStatementsAreReusedAcrossManyCalls) {
   EXPECT_EQ(conn->Execute("DELETE FROM Customer_Master_Balance WHERE Customer_Code LIKE ?",
                           {Value("C1%")}),
             111);
+
+  // Long-lived connections have their statements planned again now and then (between calls):
+  // the calls after that go on as before.
+  auto pooled = Connection::Pooled(cs);  // the connection the customer's calls use
+  for (int i = 0; i < 5200; ++i) pooled->Query("SELECT COUNT(*) AS N FROM Customer_Master_Balance");
+  for (int call = 0; call < 2; ++call) {
+    Customer c;
+    c.AdoConnectionObject = conn;
+    c.ConnectionString = cs;
+    c.CustomerCode = "01R00" + std::to_string(call);
+    c.CustomerName = "Replanned";
+    c.CustomerCurrencyCode = "BHD";
+    c.CurrencyCode = "BHD";
+    ASSERT_TRUE(c.Create_Customer()) << c.ErrDesc();
+  }
+  EXPECT_EQ(Count("Customer_Master", "Customer_Name = 'Replanned'"), 2);
+  EXPECT_EQ(Scalar("SELECT COUNT(*) AS N FROM Customer_Master_Balance WHERE Customer_Code LIKE "
+                   "'C%'")
+                .ToInt64(),
+            89);
 }
 
 TEST_F(ConnectionTest, ClosedAndMissingConnectionsFailWithTheProvidersText) {
