@@ -131,10 +131,10 @@ class PostgresDriver final : public Driver {
   // A call's statements travel in pipeline mode: those whose result is not read go out without
   // waiting, and the server's answers are read at the next statement whose result is needed.
   void BeginUnit(bool savepoint) override {
-    Replan();
     if (PQenterPipelineMode(conn_) != 1) throw Error(TrimError(PQerrorMessage(conn_)));
     pipeline_ = true;
     try {
+      Replan();
       Send(savepoint ? std::string("SAVEPOINT ") + kCallSavepoint : "BEGIN", {});
     } catch (...) {
       LeavePipeline();
@@ -188,15 +188,15 @@ class PostgresDriver final : public Driver {
 
   // Statements are prepared once per connection, and the server keeps a plan it found good while
   // a table was small (a new company's, before any ANALYZE) as the table grows: a table scan that
-  // costs more with every row. So every few thousand statements the connection forgets its
-  // prepared statements, between calls, and they are planned again for the tables as they are.
+  // costs more with every row. So every few thousand statements, at the start of a call, the
+  // connection forgets its prepared statements (in the call's pipeline: no wait of its own) and
+  // they are planned again for the tables as they are.
   void Replan() {
-    if (run_since_prepare_ < kReplanAfter || pipeline_) return;
+    if (run_since_prepare_ < kReplanAfter) return;
+    if (PQsendQueryParams(conn_, "DEALLOCATE ALL", 0, nullptr, nullptr, nullptr, nullptr, 0) != 1)
+      throw Error(TrimError(PQerrorMessage(conn_)));
+    sent_.push_back({"", {}});
     ++ThreadStats().statements;
-    ++ThreadStats().waits;
-    PGresult* r = PQexec(conn_, "DEALLOCATE ALL");
-    Check(r);  // clears it when it throws
-    PQclear(r);
     prepared_.clear();
     run_since_prepare_ = 0;
   }
