@@ -281,6 +281,24 @@ int Demo(const std::string& db) {
                   "ledger in both currencies.",
                   direct.DirectDeliveryNo));
 
+  // A call that fails leaves nothing behind: the order for 100 lamps is saved, but processing it
+  // is refused and the delivery keeps its temporary number, with no stock, ledger or number used.
+  auto big_grid = std::make_shared<MemoryGrid>(2, 19);
+  for (int col = 1; col <= 18; ++col)
+    big_grid->SetTextMatrix(1, col, direct_grid->TextMatrix(1, col));
+  big_grid->SetTextMatrix(1, 6, "100");
+  DirectDelivery big = direct;
+  big.DeliveryGridName = big_grid;
+  big.DirectDeliveryNo.clear();
+  big.DirectDeliverySubtotal = big.DirectDeliveryTotalAmount = 4500;
+  big.DirectDeliveryFCSubtotal = big.DirectDeliveryFCTotalAmount = 11936.34;
+  Check(big.Create_Direct_Delivery(), "Create_Direct_Delivery", big.ErrDesc());
+  if (!big.Process_Direct_Delivery())
+    Step(
+        fmt::format("Tried to deliver 100 lamps as {}: \"{}\"; it stays {}, nothing posted and no "
+                    "number used.",
+                    big.DirectDeliveryNo, big.ErrDesc(), big.DirectDeliveryNo));
+
   Customer missing;
   missing.ConnectionString = cs;
   if (!missing.Get_Customer("01C999"))
