@@ -295,9 +295,9 @@ int Demo(const std::string& db) {
   Check(big.Create_Direct_Delivery(), "Create_Direct_Delivery", big.ErrDesc());
   if (!big.Process_Direct_Delivery())
     Step(
-        fmt::format("Tried to deliver 100 lamps as {}: \"{}\"; it stays {}, nothing posted and no "
-                    "number used.",
-                    big.DirectDeliveryNo, big.ErrDesc(), big.DirectDeliveryNo));
+        fmt::format("Tried to deliver 100 lamps as {}: \"{}\"; it stays unprocessed under that "
+                    "number, with nothing posted and no number used.",
+                    big.DirectDeliveryNo, big.ErrDesc()));
 
   Customer missing;
   missing.ConnectionString = cs;
