@@ -327,6 +327,21 @@ class PostgresDriver final : public Driver {
       Send(sql, params);
       return Sync();
     }
+    if (prepared_.find(std::string(sql)) == prepared_.end()) {
+      // A new statement: its preparation and its first run travel together, one wait for both.
+      if (PQenterPipelineMode(conn_) != 1) throw Error(TrimError(PQerrorMessage(conn_)));
+      pipeline_ = true;
+      PGresult* r = nullptr;
+      try {
+        Send(sql, params);
+        r = Sync();
+      } catch (...) {
+        LeavePipeline();
+        throw;
+      }
+      LeavePipeline();
+      return r;
+    }
     const std::string& name = Prepare(sql, params.size());
     Params p = Texts(params);
     PGresult* r = PQexecPrepared(conn_, name.c_str(), static_cast<int>(params.size()),
