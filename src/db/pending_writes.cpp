@@ -1,11 +1,11 @@
 // The deferred paths of a connection within a call: batched inserts, summed row changes, cached
 // reads, and sending them when a statement or the end of the call needs them.
 #include <algorithm>
-#include <cctype>
 
 #include "base/convert.h"
 #include "db/driver.h"
 #include "db/pending_writes.h"
+#include "db/record.h"
 #include "db/statement_text.h"
 #include "db/unit_of_work.h"
 
@@ -17,12 +17,6 @@ using db::SummedChange;
 
 namespace {
 
-void CheckName(std::string_view name) {
-  bool ok = !name.empty() && !std::isdigit(static_cast<unsigned char>(name[0]));
-  for (char ch : name) ok = ok && (std::isalnum(static_cast<unsigned char>(ch)) || ch == '_');
-  if (!ok) throw Error("'" + std::string(name) + "' is not a valid table or column name");
-}
-
 // SQLite takes up to 32766 values in one statement, PostgreSQL 65535; a batch stays well below.
 constexpr std::size_t kMaxBatchValues = 2000;
 
@@ -32,16 +26,9 @@ void Connection::InsertDeferred(std::string_view table, const std::vector<std::s
                                 std::vector<Value> values) {
   if (columns.empty() || columns.size() != values.size())
     throw Error("A row needs one value for each of its columns");
+  CheckSqlName(table);
+  for (const auto& column : columns) CheckSqlName(column);
   Connection& c = Route(true);
-  if (!db::UnitOfWork::Current()) {
-    // Outside a call nothing would send a batch later.
-    std::string sql = "INSERT INTO " + std::string(table) + " (";
-    for (std::size_t i = 0; i < columns.size(); ++i) sql += (i ? ", " : "") + columns[i];
-    sql += ") VALUES (";
-    for (std::size_t i = 0; i < columns.size(); ++i) sql += i ? ", ?" : "?";
-    c.Require().Execute(sql + ")", values);
-    return;
-  }
   c.ForgetWrites(table);
   if (!c.pending_) c.pending_ = std::make_unique<Pending>();
   auto& batches = c.pending_->batches;
@@ -53,10 +40,16 @@ void Connection::InsertDeferred(std::string_view table, const std::vector<std::s
     it = std::prev(batches.end());
   }
   for (auto& v : values) it->values.push_back(std::move(v));
+  // Outside a call nothing would send the batch later.
+  if (!db::UnitOfWork::Current()) c.Flush(table, false);
 }
 
 void Connection::ChangeDeferred(RowChange change) {
   for (const auto& [col, delta] : change.add) db::RequireFinite(delta);
+  CheckSqlName(change.table);
+  for (const auto* part : {&change.key, &change.set, &change.insert})
+    for (const auto& [col, v] : *part) CheckSqlName(col);
+  for (const auto& [col, d] : change.add) CheckSqlName(col);
   Connection& c = Route(true);
   ChangeShape shape{change.table, {}, {}, {}, {}, {}, change.add_missing || !change.insert.empty()};
   SummedChange row;
@@ -156,8 +149,8 @@ ResultSet Connection::CachedRow(const std::string& table, const std::string& key
     if (hit != c.pending_->rows.end() && (hit->second.locked || !lock)) return hit->second.result;
   }
   if (!db::UnitOfWork::Current()) {
-    CheckName(table);
-    CheckName(key_column);
+    CheckSqlName(table);
+    CheckSqlName(key_column);
     return c.Query("SELECT * FROM " + table + " WHERE " + key_column + " = ?", {key});
   }
   c.PrefetchRows(table, key_column, {key}, lock);
@@ -167,8 +160,8 @@ ResultSet Connection::CachedRow(const std::string& table, const std::string& key
 void Connection::PrefetchRows(const std::string& table, const std::string& key_column,
                               const std::vector<Value>& keys, bool lock) {
   if (keys.empty() || !db::UnitOfWork::Current()) return;
-  CheckName(table);
-  CheckName(key_column);
+  CheckSqlName(table);
+  CheckSqlName(key_column);
   // Taken rows belong to the call: the read joins the unit like a write.
   Connection& c = Route(lock);
   std::string sql = "SELECT * FROM " + table + " WHERE " + key_column + " IN (";
