@@ -67,18 +67,31 @@ class Delivery : public BusinessObject {
   Date LastUpdate;
 
   // Fill the header and the grid from the source order / cash memo (outstanding lines only).
+  // Fail with "Invalid Sales Order NO" / "Invalid Cash Memo No" (no number), "Invalid Sales Order
+  // No" / "Invalid Cash Memo No" (unknown), "Invalid Item Details" (nothing outstanding).
   bool Get_Order_Details();
   bool Get_CashMemo_Details();
+  // "Connection not opened", "Invalid Sales Order or Cash Memo No", "Invalid Sales Order or Cash
+  // Memo Prefix".
   bool Validation();
-  // A new delivery under a temporary number; with Save_Detail_Flag true the ticked grid lines too.
+  // A new delivery under a temporary number; with Save_Detail_Flag true the ticked grid lines
+  // too. Fails as Validation does, or with the counter's text.
   bool Create_Delivery(std::optional<bool> Save_Detail_Flag);
+  // Saves the header under DeliveryNo (a delivery saved again loses its lines).
   bool Create_Delivery_Master();
+  // Saves header and lines again. Fails as Validation does, or "Invalid Delivery No".
   bool Update_Delivery();
-  // Mark the source as processed and no longer cancellable.
+  // Mark the source as processed and no longer cancellable. "Invalid Sales Order No" / "Invalid
+  // Cash Memo No", "Invalid Document Prefix", "Connection is not open".
   bool Update_Sales_Order();
   bool Update_Cash_Memo();
+  // Loads the header of DeliveryNo. "Invalid Delivery No".
   bool Get_Delivery();
-  // Gives the delivery its final number and makes its postings, by the working mode.
+  // Gives the delivery its final number and makes its postings, by the working mode. "Invalid
+  // Delivery No", "Already Processed", "Error while Processing, Invalid Temporary Delivery No.",
+  // "Invalid Item Details" (a line whose source line is gone), "Set the Default settings in the
+  // Account Preferences", "Set the Sales default settings in the Sales Preferences", or a
+  // module's text.
   bool Process_Delivery(std::string& source);
 
   std::string_view ClassName() const override { return "QLNSales.Delivery"; }
@@ -88,16 +101,6 @@ class Delivery : public BusinessObject {
   std::vector<std::string_view> NumberProperties() const override {
     return {"DeliveryNo", "DeliveryIdentity"};
   }
-
- private:
-  struct Line;
-  bool Update_Order_Delivered_Qty(bool from_cash_memo, const ResultSet& lines);
-  bool Post_Stock_Movement(const std::vector<Line>& lines);
-  bool Post_Delivery_Cost(const std::vector<Line>& lines);
-  bool Post_Location_Stock(const std::vector<Line>& lines);
-  bool Save_Delivery_Details();
-  bool FillFromSource(bool order);
-  bool MarkSource(const char* table, const char* key, const std::string& message);
 };
 
 }  // namespace qlnsales

@@ -1,10 +1,7 @@
 // A delivery made without an order or a cash memo: the caller enters the lines.
 #pragma once
 
-#include <array>
-#include <map>
 #include <string>
-#include <vector>
 
 #include "qlnsales/business_object.h"
 #include "qlnsales/grid.h"
@@ -60,12 +57,22 @@ class DirectDelivery : public BusinessObject {
   double SellingQty = 0;
   bool YearEndFlag = false;
 
+  // "Connection not opened", "Invalid Customer Details", "Invalid Payment Type", "Invalid Company
+  // Prefix", "Invalid Branch Prefix", "Invalid Sub Total", "Invalid Total Amount".
   bool Validation();
+  // A new delivery under a temporary number with the grid's lines, up to the first blank row.
+  // Fails as Validation does, or with the counter's text.
   bool Create_Direct_Delivery();
+  // Saves the header under DirectDeliveryNo (a delivery saved again loses its lines).
   bool Create_Direct_Delivery_Master();
+  // Saves header and lines again. Fails as Validation does, or "Invalid Delivery No".
   bool Update_Direct_Delivery();
-  // Loads the header and, unless only the header is wanted, the lines into the grid.
+  // Loads the header and the lines into the grid. "Invalid Delivery No" (no number, an unknown
+  // one, or a delivery without lines).
   bool Get_Direct_Delivery();
+  // Gives the delivery its final number and, by the working mode, takes its goods out of stock
+  // with their cost postings. "Invalid Delivery No", "Invalid Currency Code", "Already
+  // Processed", or a module's text.
   bool Process_Direct_Delivery();
 
   std::string_view ClassName() const override { return "QLNSales.DirectDelivery"; }
@@ -75,16 +82,6 @@ class DirectDelivery : public BusinessObject {
   std::vector<std::string_view> NumberProperties() const override {
     return {"DirectDeliveryNo", "DirectDeliveryIdentity"};
   }
-
- private:
-  bool Save_Direct_Delivery_Details();
-  bool Fill_Direct_Delivery_Grid(Connection& conn);
-  bool Post_Direct_Delivery_Cost(const std::string& item, double cost, bool free,
-                                 const ObjectRef& currency);
-
-  bool header_only_ = false;
-  // The accounts of each item, read once per processing: inventory, cost of goods, free of cost.
-  std::map<std::string, std::array<std::string, 3>> item_accounts_;
 };
 
 }  // namespace qlnsales

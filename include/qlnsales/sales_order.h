@@ -63,11 +63,15 @@ class SalesOrder : public BusinessObject {
   std::string StockMovementPrefix;
   std::string SalesLogPrefix;
 
-  // Checks the header, takes a temporary number, saves header and lines.
+  // Checks the header, takes a temporary number, saves header and lines. "Invalid Comapny
+  // Prefix", "Invalid Branch Prefix", "Invalid Document Prefix", "Invalid Customer Details",
+  // "Invalid Payment Type", "Invalid Quotation No " (SalesQuotNo unknown), or the counter's text.
   bool Create_Order();
-  // Saves header and lines again under SalesOrdNo.
+  // Saves header and lines again under SalesOrdNo. Fails as Create_Order does, or "Invalid Order
+  // No.".
   bool Update_Order();
-  // Loads the header of SalesOrdNo and, unless only the header is wanted, its lines.
+  // Loads the header of SalesOrdNo and its lines into the grid. "Invalid Order No." (no number),
+  // "Invlaid Order No" (unknown).
   bool Get_Order();
 
   std::string_view ClassName() const override { return "QLNSales.SalesOrder"; }
@@ -77,15 +81,6 @@ class SalesOrder : public BusinessObject {
   std::vector<std::string_view> NumberProperties() const override {
     return {"SalesOrdNo", "SalesOrdIdentity"};
   }
-
- private:
-  bool Validate_Order();
-  bool Save_Order_Master();
-  bool Save_Order_Details();
-  bool Fill_Order_Grid();
-  bool Mark_Quotation_Processed(const std::string& quotation_no);
-
-  bool header_only_ = false;
 };
 
 }  // namespace qlnsales

@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "base/convert.h"
+#include "qlnsales/business_object.h"
 #include "qlnsales/registry.h"
 
 namespace qlnsales {
@@ -109,6 +110,24 @@ void FinalNumbering::RenumberLines(Connection& conn, const Value& last_update) {
 CounterError FinalNumbering::Settle() {
   if (!counter_) return std::nullopt;
   return Increase(counter_, false);
+}
+
+void FinalNumbering::Assign(ConnectionRef& connection, const Series& series,
+                            const ProcessMode& mode, Record extra, const Value& master_stamp,
+                            const Value& lines_stamp) {
+  if (mode.KeepsStoredIdentity()) {
+    series_ = series;
+    mode_ = mode;
+    identity_ = stored().Int32(t_.identity_column);
+    number_ = temporary_;
+    if (mode.manual) RaiseSeriesPast(*connection, series, WholeIdentity(mode.manual_identity));
+    return;
+  }
+  if (IsFinalNumber(temporary_)) throw Error("Already Processed");
+  if (auto err = Choose(connection, series, mode)) throw Error(*err);
+  Connection& conn = *connection_rule::ObjectOnly(connection);
+  Renumber(conn, std::move(extra), master_stamp, conn);
+  RenumberLines(conn, lines_stamp);
 }
 
 std::int32_t WholeIdentity(double manual_identity) {

@@ -91,8 +91,8 @@ struct ProcessMode {
   bool DrawsFromCounter() const { return !manual && !KeepsStoredIdentity(); }
 };
 
-// Processing, step by step: Open, Choose, Renumber, RenumberLines, then the document's postings,
-// then Settle.
+// Processing, step by step: Open, Choose, Renumber, RenumberLines (or Assign for the three), then
+// the document's postings, then Settle.
 class FinalNumbering {
  public:
   explicit FinalNumbering(NumberingTables tables) : t_(std::move(tables)) {}
@@ -119,6 +119,15 @@ class FinalNumbering {
   void RenumberLines(Connection& conn, const Value& last_update);
   // Confirms the counter's reservation when the identity came from it.
   CounterError Settle();
+
+  // The final number by the working mode, after Open, in one step. Outside synchronisation a
+  // document that already has its final number is refused ("Already Processed"), since a second
+  // run would draw another number and post twice; otherwise the identity is chosen (the
+  // connection property may come back from the counter) and the master row, with `extra`, and
+  // the lines are renumbered. Synchronisation keeps the stored number and identity; a manual
+  // identity still raises the series past it. Failures are thrown as Error with their text.
+  void Assign(ConnectionRef& connection, const Series& series, const ProcessMode& mode,
+              Record extra, const Value& master_stamp, const Value& lines_stamp);
 
   std::int32_t identity() const { return identity_; }
   const std::string& number() const { return number_; }

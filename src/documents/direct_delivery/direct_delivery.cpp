@@ -1,9 +1,7 @@
 #include "qlnsales/direct_delivery.h"
 
 #include "base/convert.h"
-#include "db/record.h"
-#include "documents/document_support.h"
-#include "frame/numbering.h"
+#include "documents/layouts.h"
 
 namespace qlnsales {
 
@@ -11,9 +9,134 @@ using convert::Trim;
 using namespace documents;
 
 namespace {
-const char* kMaster = "Direct_Delivery_Master";
-const char* kDetail = "Direct_Delivery_Detail";
+
+using C = DirectDelivery;
+
+Layout<C> MakeLayout() {
+  const auto K = CellKind::kNumber;
+  Layout<C> l{
+      .class_name = "QLNSales.DirectDelivery",
+      .master = "Direct_Delivery_Master",
+      .detail = "Direct_Delivery_Detail",
+      .number_column = "Direct_Delivery_No",
+      .identity_column = "Direct_Delivery_Identity",
+      .number = &C::DirectDeliveryNo,
+      .identity = &C::DirectDeliveryIdentity,
+      .connection = &C::AdoDBConnectionObject,
+      .grid = &C::DeliveryGridName,
+      .grid_property = "DeliveryGridName",
+      .currency_code = &C::CurrencyCode,
+      .currency_symbol = &C::CurrencySymbol,
+      .company_prefix = &C::CompanyPrefix,
+      .last_update = &C::LastUpdate,
+      .header = {},
+      .cells = {{1, "Item_Code", CellKind::kItemCode},
+                {2, "Item_Name", CellKind::kTrimmed},
+                {3, "Unit_Code", K},
+                {4, "Unit_Name", CellKind::kUnit},
+                {5, "Unit_Qty", K},
+                {6, "Direct_Delivery_Qty", K},
+                {7, "Direct_Delivery_Dtl_FC_Unit_Price", K},
+                {8, "Direct_Delivery_Dtl_Disc_Percent", K},
+                {9, "Direct_Delivery_FC_Disc_Amount", K},
+                {10, "Direct_Delivery_FC_Item_Amount", K},
+                {11, "Direct_Delivery_Item_Amount", K},
+                {12, "Direct_Delivery_Disc_Amount", K},
+                {13, "Direct_Delivery_Dtl_Unit_Price", K},
+                {14, "Location_Name", CellKind::kText, true},
+                {15, "Proj_No", CellKind::kText, true},
+                {17, "Location_ID", K, true},
+                {18, "FOC_Flag", K}},
+      .walk = Walk::kUntilBlank,
+      .discount = {.rule = OverallDiscount<C>::Rule::kPercent,
+                   .percent = &C::DirectDeliveryDiscPercent,
+                   .amount = &C::DirectDeliveryDiscAmount,
+                   .fc_amount = &C::DirectDeliveryFCDiscAmount,
+                   .amount_col = 11,
+                   .fc_amount_col = 10,
+                   .column = "Direct_Delivery_OverAll_Disc_Amount",
+                   .fc_column = "Direct_Delivery_OverAll_Fc_Disc_Amount"},
+      .not_found = "Invalid Delivery No",
+      .no_lines = "Invalid Delivery No",
+  };
+  const auto W = Write::kAlways, New = Write::kNewOnly, Null = Write::kNullWhenBlank,
+             Never = Write::kNever;
+  const auto P = Read::kPlain, Req = Read::kRequired, Keep = Read::kKeepOnNull,
+             NoRead = Read::kNever;
+  // A delivery on credit keeps its total as the balance to collect.
+  auto on_credit = [](const C& c) { return convert::UCase(c.PaymentType) == "CREDIT"; };
+  l.header = {
+      {"ADOConnectionString", &C::ADOConnectionString},
+      {"AdoDBConnectionObject", &C::AdoDBConnectionObject},
+      {"Database", &C::Database},
+      {"DeliveryGridName", &C::DeliveryGridName},
+      {"DirectDeliveryNo", &C::DirectDeliveryNo, "Direct_Delivery_No", New, P},
+      {"CompanyPrefix", &C::CompanyPrefix, "Company_Prefix", W, P},
+      {"BranchPrefix", &C::BranchPrefix, "Branch_Prefix", W, P},
+      {"DocumentPrefix", &C::DocumentPrefix, "Document_Prefix", W, P},
+      {"DirectDeliveryIdentity", &C::DirectDeliveryIdentity, "Direct_Delivery_Identity", New, Req},
+      {"CustomerCode", &C::CustomerCode, "Customer_Code", Null, P},
+      {"CustomerName", &C::CustomerName, "Customer_Name", Null, P},
+      {"ForeignCurrencyFlag", &C::ForeignCurrencyFlag, "Foreign_Currency_Flag", W, P},
+      {"ExchangeRate", &C::ExchangeRate, "Exchange_Rate", W, NoRead,
+       RateOf(&C::ForeignCurrencyFlag, &C::ExchangeRate)},
+      {"CurrencyCode", &C::CurrencyCode, "Currency_Code", Null, P},
+      {"CurrencySymbol", &C::CurrencySymbol, "Currency_Symbol", Null, P},
+      {"CancelFlag", &C::CancelFlag, "Cancel_Flag", Never, P},
+      {"AllowCancelFlag", &C::AllowCancelFlag, "Allow_Cancel_Flag", Never, P},
+      {"ProcessFlag", &C::ProcessFlag, "Processed_Flag", Never, P},
+      {"DirectDeliveryDate", &C::DirectDeliveryDate, "Direct_Delivery_Date", W, Req},
+      {"DirectDeliveryEndDate", &C::DirectDeliveryEndDate, "Direct_Delivery_End_Date", W, Req},
+      {"PaymentTerms", &C::PaymentTerms, "Payment_Terms", Null, Keep},
+      {"PaymentType", &C::PaymentType, "Payment_Type", Null, P},
+      {"DirectDeliverySubtotal", &C::DirectDeliverySubtotal, "Direct_Delivery_SubTotal", W, Req},
+      {"DirectDeliveryFCSubtotal", &C::DirectDeliveryFCSubtotal, "Direct_Delivery_FC_SubTotal", W,
+       Req},
+      {"DirectDeliveryDiscPercent", &C::DirectDeliveryDiscPercent, "Direct_Delivery_Disc_Percent",
+       W, Req},
+      {"DirectDeliveryDiscAmount", &C::DirectDeliveryDiscAmount, "Direct_Delivery_Disc_Amount", W,
+       Req},
+      {"DirectDeliveryFCDiscAmount", &C::DirectDeliveryFCDiscAmount,
+       "Direct_Delivery_FC_Disc_Amount", W, Req},
+      {"DirectDeliveryTotalAmount", &C::DirectDeliveryTotalAmount, "Direct_Delivery_Total_Amount",
+       W, Req},
+      {"DirectDeliveryFCTotalAmount", &C::DirectDeliveryFCTotalAmount,
+       "Direct_Delivery_FC_Total_Amount", W, Req},
+      {nullptr, &C::DirectDeliveryTotalAmount, "Balance_Amount", W, NoRead, nullptr, on_credit},
+      {nullptr, &C::DirectDeliveryFCTotalAmount, "Balance_FCAmount", W, NoRead, nullptr, on_credit},
+      {"EmployeeID", &C::EmployeeID, "Employee_ID", W, NoRead,
+       NullUnless(&C::EmployeeID, &C::EmployeeID)},
+      {"EmployeeName", &C::EmployeeName, "Employee_Name", W, NoRead,
+       NullUnless(&C::EmployeeID, &C::EmployeeName)},
+      {"PaidFlag", &C::PaidFlag, "Paid_Flag", W, P},
+      {"InvoicedFlag", &C::InvoicedFlag, "Invoiced_Flag", Never, P},
+      {"DirectDeliveryComments", &C::DirectDeliveryComments, "Direct_Delivery_Comments", W, Keep,
+       // A blank comment is kept as one blank.
+       [](const C& c) {
+         return Value(Trim(c.DirectDeliveryComments).empty() ? " " : c.DirectDeliveryComments);
+       }},
+      {"CustomerAddressCode", &C::CustomerAddressCode, "Address_Code", Null, Keep},
+      {"LastUpdate", &C::LastUpdate, "Last_Update", Write::kStamp, NoRead},
+      {"DocFlag", &C::DocFlag},
+      {"manualDocIdentity", &C::manualDocIdentity},
+      {"OnlineFlag", &C::OnlineFlag},
+      {"SyncFlag", &C::SyncFlag},
+      {"LocationID", &C::LocationID},
+      {"LocationName", &C::LocationName},
+      {"StockMovementPrefix", &C::StockMovementPrefix},
+      {"SalesLogPrefix", &C::SalesLogPrefix},
+      {"SellingQty", &C::SellingQty},
+      {"YearEndFlag", &C::YearEndFlag},
+  };
+  return l;
+}
+
 }  // namespace
+
+const Layout<DirectDelivery>& documents::DirectDeliveryLayout() {
+  static const Layout<DirectDelivery> layout = MakeLayout();
+  return layout;
+}
 
 bool DirectDelivery::Validation() {
   if (!connection_rule::IsOpen(AdoDBConnectionObject)) return Fail("Connection not opened");
@@ -30,15 +153,8 @@ bool DirectDelivery::Validation() {
 bool DirectDelivery::Create_Direct_Delivery() {
   if (!Validation()) return false;
   return Trap([&] {
-    RequireGrid(DeliveryGridName, "DeliveryGridName");
-    CounterNumbering number(CounterNumbering::kTemporary);
-    if (auto err =
-            number.Draw(AdoDBConnectionObject, {CompanyPrefix, BranchPrefix, DocumentPrefix}))
-      return Fail(*err);
-    DirectDeliveryIdentity = number.identity();
-    DirectDeliveryNo = number.number();
-    if (!Create_Direct_Delivery_Master() || !Save_Direct_Delivery_Details()) return false;
-    if (auto err = number.Confirm()) return Fail(*err);
+    CreateDocument(*this, DirectDeliveryLayout(), {CompanyPrefix, BranchPrefix, DocumentPrefix},
+                   true);
     return true;
   });
 }
@@ -48,239 +164,41 @@ bool DirectDelivery::Update_Direct_Delivery() {
   // Without a number there is nothing to save under; nothing is written.
   if (Trim(DirectDeliveryNo).empty()) return Fail("Invalid Delivery No");
   return Trap([&] {
-    RequireGrid(DeliveryGridName, "DeliveryGridName");  // before the old lines are deleted
-    return Create_Direct_Delivery_Master() && Save_Direct_Delivery_Details();
+    UpdateDocument(*this, DirectDeliveryLayout());
+    return true;
   });
 }
 
 bool DirectDelivery::Create_Direct_Delivery_Master() {
   return Trap([&] {
-    Connection& conn = *connection_rule::ObjectOnly(AdoDBConnectionObject);
-    if (auto symbol = CurrencySymbolOf(conn, CurrencyCode)) CurrencySymbol = *symbol;
-    // A delivery saved again loses its lines first; a new one has none to lose.
-    conn.ExecuteDeferred("DELETE FROM Direct_Delivery_Detail WHERE Direct_Delivery_No = ?",
-                         {DirectDeliveryNo});
-    Record row;
-    row.Set("Direct_Delivery_No", DirectDeliveryNo)
-        .Set("Direct_Delivery_Identity", DirectDeliveryIdentity);
-    const bool employee = !EmployeeID.empty();
-    row.Set("Company_Prefix", CompanyPrefix)
-        .Set("Branch_Prefix", BranchPrefix)
-        .Set("Document_Prefix", DocumentPrefix)
-        .SetOptional("Customer_Code", CustomerCode)
-        .SetOptional("Customer_Name", CustomerName)
-        .SetOptional("Payment_Terms", PaymentTerms)
-        .SetOptional("Payment_Type", PaymentType)
-        .Set("Foreign_Currency_Flag", ForeignCurrencyFlag)
-        .Set("Exchange_Rate", ForeignCurrencyFlag ? ExchangeRate : 1.0)
-        .SetOptional("Currency_Code", CurrencyCode)
-        .SetOptional("Currency_Symbol", CurrencySymbol)
-        .Set("Direct_Delivery_Date", DirectDeliveryDate)
-        .Set("Direct_Delivery_End_Date", DirectDeliveryEndDate)
-        .Set("Direct_Delivery_SubTotal", DirectDeliverySubtotal)
-        .Set("Direct_Delivery_FC_SubTotal", DirectDeliveryFCSubtotal)
-        .Set("Direct_Delivery_Disc_Percent", DirectDeliveryDiscPercent)
-        .Set("Direct_Delivery_Disc_Amount", DirectDeliveryDiscAmount)
-        .Set("Direct_Delivery_FC_Disc_Amount", DirectDeliveryFCDiscAmount)
-        .Set("Direct_Delivery_Total_Amount", DirectDeliveryTotalAmount)
-        .Set("Direct_Delivery_FC_Total_Amount", DirectDeliveryFCTotalAmount)
-        .Set("Employee_ID", employee ? Value(EmployeeID) : Value())
-        .Set("Employee_Name", employee ? Value(EmployeeName) : Value())
-        .Set("Paid_Flag", PaidFlag)
-        .Set("Direct_Delivery_Comments",
-             Trim(DirectDeliveryComments).empty() ? std::string(" ") : DirectDeliveryComments);
-    if (convert::UCase(PaymentType) == "CREDIT")
-      row.Set("Balance_Amount", DirectDeliveryTotalAmount)
-          .Set("Balance_FCAmount", DirectDeliveryFCTotalAmount);
-    row.Set("Address_Code", CustomerAddressCode.empty() ? Value() : Value(CustomerAddressCode))
-        .Set("Last_Update", LastUpdate);
-    row.SaveDeferred(conn, kMaster, "Direct_Delivery_No", {"Direct_Delivery_Identity"});
+    SaveMaster(*this, DirectDeliveryLayout(), *connection_rule::ObjectOnly(AdoDBConnectionObject));
     return true;
   });
-}
-
-bool DirectDelivery::Save_Direct_Delivery_Details() {
-  Grid& grid = RequireGrid(DeliveryGridName, "DeliveryGridName");
-  Connection& conn = *connection_rule::ObjectOnly(AdoDBConnectionObject);
-  // The lines run up to the first row whose item code and name are both empty.
-  std::int32_t last = 0;
-  for (std::int32_t r = 1; r < grid.Rows(); ++r) {
-    if (grid.TextMatrix(r, 1).empty() && grid.TextMatrix(r, 2).empty()) break;
-    last = r;
-  }
-  const bool share = DirectDeliveryFCDiscAmount > 0;
-  const double d = DirectDeliveryDiscPercent / 100;
-  double fc_sum = 0, local_sum = 0;
-  std::vector<Record> lines;
-  for (std::int32_t r = 1; r <= last; ++r) {
-    const std::string code = Trim(grid.TextMatrix(r, 1));
-    auto [unit, period] = SplitUnit(grid.TextMatrix(r, 4));
-    Record line;
-    line.Set("Direct_Delivery_No", DirectDeliveryNo)
-        // A line without an item code stores none, rather than the bare company prefix.
-        .Set("Item_Code", code.empty() ? Value() : Value(CompanyPrefix + code))
-        .Set("Item_Name", Trim(grid.TextMatrix(r, 2)))
-        .Set("Unit_Code", grid.ValueMatrix(r, 3))
-        .Set("Unit_Name", unit)
-        .Set("Period_Type", period ? Value(*period) : Value())
-        .Set("FOC_Flag", grid.ValueMatrix(r, 18))
-        .Set("Unit_Qty", grid.ValueMatrix(r, 5))
-        .Set("Direct_Delivery_Qty", grid.ValueMatrix(r, 6))
-        .Set("Direct_Delivery_Dtl_FC_Unit_Price", grid.ValueMatrix(r, 7))
-        .Set("Direct_Delivery_Dtl_Disc_Percent", grid.ValueMatrix(r, 8))
-        .Set("Direct_Delivery_FC_Disc_Amount", grid.ValueMatrix(r, 9))
-        .Set("Direct_Delivery_FC_Item_Amount", grid.ValueMatrix(r, 10))
-        .Set("Direct_Delivery_Disc_Amount", grid.ValueMatrix(r, 12))
-        .Set("Direct_Delivery_Item_Amount", grid.ValueMatrix(r, 11))
-        .Set("Direct_Delivery_Dtl_Unit_Price", grid.ValueMatrix(r, 13));
-    if (share) {
-      double fc = r != last ? d * grid.ValueMatrix(r, 10) : DirectDeliveryFCDiscAmount - fc_sum;
-      double local = r != last ? d * grid.ValueMatrix(r, 11) : DirectDeliveryDiscAmount - local_sum;
-      fc_sum += fc;
-      local_sum += local;
-      line.Set("Direct_Delivery_OverAll_Fc_Disc_Amount", fc)
-          .Set("Direct_Delivery_OverAll_Disc_Amount", local);
-    }
-    line.Set("Proj_No", grid.TextMatrix(r, 15))
-        .Set("Location_Name", grid.TextMatrix(r, 14))
-        .Set("Location_ID", grid.ValueMatrix(r, 17))
-        .Set("Last_Update", LastUpdate);
-    lines.push_back(std::move(line));
-  }
-  InsertLines(conn, kDetail, lines);
-  return true;
 }
 
 bool DirectDelivery::Get_Direct_Delivery() {
   if (Trim(DirectDeliveryNo).empty()) return Fail("Invalid Delivery No");
   return Trap([&] {
     auto conn = connection_rule::ObjectFirst(ADOConnectionString, AdoDBConnectionObject);
-    auto rs = conn->Query("SELECT * FROM Direct_Delivery_Master WHERE Direct_Delivery_No = ?",
-                          {DirectDeliveryNo});
-    if (rs.empty()) return Fail("Invalid Delivery No");
-    Row r = rs.front();
-    DirectDeliveryNo = r.Text("Direct_Delivery_No");
-    CompanyPrefix = r.Text("Company_Prefix");
-    BranchPrefix = r.Text("Branch_Prefix");
-    DocumentPrefix = r.Text("Document_Prefix");
-    DirectDeliveryIdentity = r.Required("Direct_Delivery_Identity").ToInt32();
-    CustomerCode = r.Text("Customer_Code");
-    CustomerName = r.Text("Customer_Name");
-    ForeignCurrencyFlag = r.Flag("Foreign_Currency_Flag");
-    CurrencyCode = r.Text("Currency_Code");
-    CurrencySymbol = r.Text("Currency_Symbol");
-    CancelFlag = r.Flag("Cancel_Flag");
-    AllowCancelFlag = r.Flag("Allow_Cancel_Flag");
-    ProcessFlag = r.Flag("Processed_Flag");
-    DirectDeliveryDate = r.Required("Direct_Delivery_Date").ToDate();
-    DirectDeliveryEndDate = r.Required("Direct_Delivery_End_Date").ToDate();
-    if (!r.IsNull("Payment_Terms")) PaymentTerms = r.Text("Payment_Terms");
-    PaymentType = r.Text("Payment_Type");
-    DirectDeliverySubtotal = r.Required("Direct_Delivery_SubTotal").ToDouble();
-    DirectDeliveryFCSubtotal = r.Required("Direct_Delivery_FC_SubTotal").ToDouble();
-    DirectDeliveryDiscPercent = r.Required("Direct_Delivery_Disc_Percent").ToDouble();
-    DirectDeliveryDiscAmount = r.Required("Direct_Delivery_Disc_Amount").ToDouble();
-    DirectDeliveryFCDiscAmount = r.Required("Direct_Delivery_FC_Disc_Amount").ToDouble();
-    DirectDeliveryTotalAmount = r.Required("Direct_Delivery_Total_Amount").ToDouble();
-    DirectDeliveryFCTotalAmount = r.Required("Direct_Delivery_FC_Total_Amount").ToDouble();
-    PaidFlag = r.Flag("Paid_Flag");
-    InvoicedFlag = r.Flag("Invoiced_Flag");
-    if (!r.IsNull("Direct_Delivery_Comments"))
-      DirectDeliveryComments = r.Text("Direct_Delivery_Comments");
-    if (!r.IsNull("Address_Code")) CustomerAddressCode = r.Text("Address_Code");
-    if (header_only_) return true;
-    return Fill_Direct_Delivery_Grid(*conn);
+    ReadMaster(*this, DirectDeliveryLayout(), *conn);
+    FillGrid(*this, DirectDeliveryLayout(), *conn);
+    return true;
   });
 }
 
-bool DirectDelivery::Fill_Direct_Delivery_Grid(Connection& conn) {
-  auto lines =
-      conn.Query("SELECT * FROM Direct_Delivery_Detail WHERE Direct_Delivery_No = ? ORDER BY SL_No",
-                 {DirectDeliveryNo});
-  if (lines.empty()) return Fail("Invalid Delivery No");
-  Grid& grid = RequireGrid(DeliveryGridName, "DeliveryGridName");
-  for (std::int32_t i = 1; i <= static_cast<std::int32_t>(lines.size()); ++i) {
-    Row l = lines[static_cast<std::size_t>(i - 1)];
-    EnsureRow(grid, i);
-    auto number = [&l](const char* column) { return GridNumber(l.Double(column)); };
-    grid.SetTextMatrix(i, 1, convert::Mid(l.Text("Item_Code"), 3));
-    grid.SetTextMatrix(i, 2, l.Text("Item_Name"));
-    grid.SetTextMatrix(i, 3, number("Unit_Code"));
-    grid.SetTextMatrix(i, 4, JoinUnit(l.Text("Unit_Name"), l.Text("Period_Type")));
-    grid.SetTextMatrix(i, 5, number("Unit_Qty"));
-    grid.SetTextMatrix(i, 6, number("Direct_Delivery_Qty"));
-    grid.SetTextMatrix(i, 7, number("Direct_Delivery_Dtl_FC_Unit_Price"));
-    grid.SetTextMatrix(i, 8, number("Direct_Delivery_Dtl_Disc_Percent"));
-    grid.SetTextMatrix(i, 9, number("Direct_Delivery_FC_Disc_Amount"));
-    grid.SetTextMatrix(i, 10, number("Direct_Delivery_FC_Item_Amount"));
-    grid.SetTextMatrix(i, 11, number("Direct_Delivery_Item_Amount"));
-    grid.SetTextMatrix(i, 12, number("Direct_Delivery_Disc_Amount"));
-    grid.SetTextMatrix(i, 13, number("Direct_Delivery_Dtl_Unit_Price"));
-    if (!l.IsNull("Location_Name")) grid.SetTextMatrix(i, 14, l.Text("Location_Name"));
-    if (!l.IsNull("Location_ID")) grid.SetTextMatrix(i, 17, number("Location_ID"));
-    grid.SetTextMatrix(i, 18, number("FOC_Flag"));
-  }
-  return true;
-}
-
 const DispatchTable& DirectDelivery::Dispatch() const {
-  using C = DirectDelivery;
-  static const DispatchTable table =
-      DispatchBuilder<C>("QLNSales.DirectDelivery")
-          .Prop("ADOConnectionString", &C::ADOConnectionString)
-          .Prop("AdoDBConnectionObject", &C::AdoDBConnectionObject)
-          .Prop("Database", &C::Database)
-          .Prop("DeliveryGridName", &C::DeliveryGridName)
-          .ReadOnly("ErrDesc", &C::ErrDesc)
-          .Prop("CompanyPrefix", &C::CompanyPrefix)
-          .Prop("BranchPrefix", &C::BranchPrefix)
-          .Prop("DocumentPrefix", &C::DocumentPrefix)
-          .Prop("DirectDeliveryNo", &C::DirectDeliveryNo)
-          .Prop("DirectDeliveryIdentity", &C::DirectDeliveryIdentity)
-          .Prop("DirectDeliveryDate", &C::DirectDeliveryDate)
-          .Prop("DirectDeliveryEndDate", &C::DirectDeliveryEndDate)
-          .Prop("CustomerCode", &C::CustomerCode)
-          .Prop("CustomerName", &C::CustomerName)
-          .Prop("CustomerAddressCode", &C::CustomerAddressCode)
-          .Prop("PaymentTerms", &C::PaymentTerms)
-          .Prop("PaymentType", &C::PaymentType)
-          .Prop("ForeignCurrencyFlag", &C::ForeignCurrencyFlag)
-          .Prop("CurrencyCode", &C::CurrencyCode)
-          .Prop("CurrencySymbol", &C::CurrencySymbol)
-          .Prop("ExchangeRate", &C::ExchangeRate)
-          .Prop("DirectDeliverySubtotal", &C::DirectDeliverySubtotal)
-          .Prop("DirectDeliveryFCSubtotal", &C::DirectDeliveryFCSubtotal)
-          .Prop("DirectDeliveryDiscPercent", &C::DirectDeliveryDiscPercent)
-          .Prop("DirectDeliveryDiscAmount", &C::DirectDeliveryDiscAmount)
-          .Prop("DirectDeliveryFCDiscAmount", &C::DirectDeliveryFCDiscAmount)
-          .Prop("DirectDeliveryTotalAmount", &C::DirectDeliveryTotalAmount)
-          .Prop("DirectDeliveryFCTotalAmount", &C::DirectDeliveryFCTotalAmount)
-          .Prop("EmployeeID", &C::EmployeeID)
-          .Prop("EmployeeName", &C::EmployeeName)
-          .Prop("DirectDeliveryComments", &C::DirectDeliveryComments)
-          .Prop("PaidFlag", &C::PaidFlag)
-          .Prop("InvoicedFlag", &C::InvoicedFlag)
-          .Prop("ProcessFlag", &C::ProcessFlag)
-          .Prop("CancelFlag", &C::CancelFlag)
-          .Prop("AllowCancelFlag", &C::AllowCancelFlag)
-          .Prop("LastUpdate", &C::LastUpdate)
-          .Prop("DocFlag", &C::DocFlag)
-          .Prop("manualDocIdentity", &C::manualDocIdentity)
-          .Prop("OnlineFlag", &C::OnlineFlag)
-          .Prop("SyncFlag", &C::SyncFlag)
-          .Prop("LocationID", &C::LocationID)
-          .Prop("LocationName", &C::LocationName)
-          .Prop("StockMovementPrefix", &C::StockMovementPrefix)
-          .Prop("SalesLogPrefix", &C::SalesLogPrefix)
-          .Prop("SellingQty", &C::SellingQty)
-          .Prop("YearEndFlag", &C::YearEndFlag)
-          .Method("Validation", &C::Validation)
-          .Method("Create_Direct_Delivery", &C::Create_Direct_Delivery)
-          .Method("Create_Direct_Delivery_Master", &C::Create_Direct_Delivery_Master)
-          .Method("Update_Direct_Delivery", &C::Update_Direct_Delivery)
-          .Method("Get_Direct_Delivery", &C::Get_Direct_Delivery)
-          .Method("Process_Direct_Delivery", &C::Process_Direct_Delivery)
-          .Build();
+  static const DispatchTable table = [] {
+    DispatchBuilder<C> b(DirectDeliveryLayout().class_name);
+    AddProperties(b, DirectDeliveryLayout())
+        .ReadOnly("ErrDesc", &C::ErrDesc)
+        .Method("Validation", &C::Validation)
+        .Method("Create_Direct_Delivery", &C::Create_Direct_Delivery)
+        .Method("Create_Direct_Delivery_Master", &C::Create_Direct_Delivery_Master)
+        .Method("Update_Direct_Delivery", &C::Update_Direct_Delivery)
+        .Method("Get_Direct_Delivery", &C::Get_Direct_Delivery)
+        .Method("Process_Direct_Delivery", &C::Process_Direct_Delivery);
+    return b.Build();
+  }();
   return table;
 }
 

@@ -3,11 +3,8 @@
 #include <map>
 
 #include "base/convert.h"
-#include "db/record.h"
-#include "documents/document_support.h"
-#include "documents/postings.h"
-#include "frame/numbering.h"
-#include "qlnsales/direct_delivery.h"
+#include "documents/goods_out.h"
+#include "documents/layouts.h"
 
 namespace qlnsales {
 
@@ -22,25 +19,63 @@ const NumberingTables kTables{"Direct_Delivery_Master",
                               "Direct_Delivery_Detail",
                               "Direct_Delivery_No",
                               "Invalid Delivery No",
-                              ""};
+                              ""};  // a delivery without lines is no error
 
-// Clears the header-only flag when processing ends, however it ends, so that a later
-// Get_Direct_Delivery on the same object fills the grid again.
-struct HeaderOnly {
-  explicit HeaderOnly(bool& flag) : flag_(flag) { flag_ = true; }
-  ~HeaderOnly() { flag_ = false; }
-  bool& flag_;
-};
+// A line that moves no stock is valued at its amount and keeps no value; the location's stock
+// counts base units.
+const GoodsColumns kGoods{"Direct_Delivery_Detail",
+                          "Direct_Delivery_No",
+                          "Direct_Delivery_Qty",
+                          nullptr,
+                          "Direct_Delivery_Item_Amount",
+                          false,
+                          true};
+
+// The cost pair of each costed line on its item's own accounts (read once per item), with the
+// foreign amount at the delivery date's rate.
+void PostCosts(DirectDelivery& d, const std::vector<GoodsLine>& lines) {
+  std::map<std::string, CostAccounts> accounts;
+  ObjectRef currency;
+  const LedgerHeader h{d.AdoDBConnectionObject, d.DirectDeliveryNo, d.DocumentPrefix,
+                       d.DirectDeliveryDate,    d.CurrencyCode,     d.CurrencySymbol,
+                       d.ForeignCurrencyFlag,   Value(d.LastUpdate)};
+  for (const auto& l : lines) {
+    if (l.item_type != 0) continue;  // type 3 moves stock but posts no cost
+    auto known = accounts.find(l.item);
+    if (known == accounts.end()) {
+      auto inventory = NewModule("QLNInventory.Inventory",
+                                 {{"AdoConnectionObject", Value(d.AdoDBConnectionObject)},
+                                  {"ItemCode", Value(l.item)},
+                                  {"CompanyPrefix", Value(d.CompanyPrefix)},
+                                  {"BranchPrefix", Value(d.BranchPrefix)}});
+      if (auto err = Call(inventory, "Get_Item_Account")) throw Error(*err);
+      known = accounts
+                  .emplace(l.item, CostAccounts{inventory->Get("InventoryAccountNo").ToText(),
+                                                inventory->Get("COGSAccountNo").ToText(),
+                                                inventory->Get("FOCAccountNo").ToText()})
+                  .first;
+    }
+    double fc = l.value;
+    if (d.ForeignCurrencyFlag) {
+      if (!currency)
+        currency =
+            NewModule("QLNCurrency.Currency", {{"ConnectionString", Value(d.ADOConnectionString)},
+                                               {"Database", Value(d.Database)},
+                                               {"RateDate", Value(d.DirectDeliveryDate)}});
+      std::vector<Value> args{Value(l.value), Value(d.CurrencyCode), Value(0.0), Value()};
+      fc = currency->Invoke("Convert_Into_FC", args).ToDouble();
+    }
+    PostCostPair(h, known->second, "Free of Cost Account : Item Code - ", l, fc);
+  }
+}
 
 }  // namespace
 
 bool DirectDelivery::Process_Direct_Delivery() {
-  {
-    HeaderOnly header_only(header_only_);
-    if (!Get_Direct_Delivery()) return false;
-  }
-  item_accounts_.clear();
+  if (Trim(DirectDeliveryNo).empty()) return Fail("Invalid Delivery No");
   return Trap([&] {
+    ReadMaster(*this, DirectDeliveryLayout(),
+               *connection_rule::ObjectFirst(ADOConnectionString, AdoDBConnectionObject));
     auto conn = connection_rule::ObjectOnly(AdoDBConnectionObject);
     auto symbol = CurrencySymbolOf(*conn, CurrencyCode);
     if (!symbol) return Fail("Invalid Currency Code");
@@ -50,124 +85,24 @@ bool DirectDelivery::Process_Direct_Delivery() {
     CompanyPrefix = numbering.stored().Text("Company_Prefix");
     BranchPrefix = numbering.stored().Text("Branch_Prefix");
     const ProcessMode mode{ModeOf(OnlineFlag, SyncFlag), DocFlag, manualDocIdentity};
-    if (!mode.KeepsStoredIdentity() && IsFinalNumber(numbering.temporary_number()))
-      return Fail("Already Processed");
-    const Series series{CompanyPrefix, BranchPrefix, DocumentPrefix};
-
-    if (mode.KeepsStoredIdentity()) {
-      DirectDeliveryIdentity = numbering.stored().Int32("Direct_Delivery_Identity");
-      if (DocFlag) RaiseSeriesPast(*conn, series, WholeIdentity(manualDocIdentity));
-    } else {
-      if (auto err = numbering.Choose(AdoDBConnectionObject, series, mode)) return Fail(*err);
-      conn = connection_rule::ObjectOnly(AdoDBConnectionObject);
-      DirectDeliveryIdentity = numbering.identity();
-      numbering.Renumber(*conn, Record().Set("Processed_Flag", 1).Set("Allow_Cancel_Flag", 0),
-                         Value(LastUpdate), *conn);
-      numbering.RenumberLines(*conn, Value(LastUpdate));  // a delivery without lines is no error
-      DirectDeliveryNo = numbering.number();
-    }
+    numbering.Assign(AdoDBConnectionObject, {CompanyPrefix, BranchPrefix, DocumentPrefix}, mode,
+                     Record().Set("Processed_Flag", 1).Set("Allow_Cancel_Flag", 0),
+                     Value(LastUpdate), Value(LastUpdate));
+    DirectDeliveryIdentity = numbering.identity();
+    DirectDeliveryNo = numbering.number();
 
     if (mode.Posts()) {
-      auto lines = conn->Query(
-          "SELECT A.*, B.Item_Type AS Master_Item_Type FROM Direct_Delivery_Detail A LEFT JOIN "
-          "Item_Master B ON A.Item_Code = B.Item_Code WHERE A.Direct_Delivery_No = ? ORDER BY "
-          "A.SL_No",
-          {DirectDeliveryNo});
-      ObjectRef currency;
-      if (ForeignCurrencyFlag)
-        currency =
-            NewModule("QLNCurrency.Currency", {{"ConnectionString", Value(ADOConnectionString)},
-                                               {"Database", Value(Database)},
-                                               {"RateDate", Value(DirectDeliveryDate)}});
-      for (std::size_t i = 0; i < lines.size(); ++i) {
-        Row l = lines[i];
-        const std::string item = l.Text("Item_Code");
-        if (Trim(item).empty()) continue;
-        std::int32_t type = l.IsNull("Master_Item_Type") ? 0 : l.Int32("Master_Item_Type");
-        if (!IsStockType(type)) continue;
-        const double unit_qty = l.Double("Unit_Qty"), qty = l.Double("Direct_Delivery_Qty");
-        StockOut out;
-        if (auto err = TakeOutOfStock(conn, BranchPrefix, item, l.Text("Unit_Name"), unit_qty, qty,
-                                      std::nullopt, Value(LastUpdate), out))
-          return Fail(*err);
-        const double cost =
-            IsStockType(out.item_type) ? out.cost : l.Double("Direct_Delivery_Item_Amount");
-        const std::int32_t location = static_cast<std::int32_t>(l.Double("Location_ID"));
-        if (auto err = LocationOut(conn, CompanyPrefix, BranchPrefix, item, l.Text("Item_Name"),
-                                   location, l.Text("Location_Name"), unit_qty * qty,
-                                   l.Text("Unit_Name"), Value(LastUpdate)))
-          return Fail(*err);
-        if (type == 0 &&
-            !Post_Direct_Delivery_Cost(item, cost, l.Double("FOC_Flag") != 0, currency))
-          return false;
-        Movement m{CompanyPrefix,
-                   BranchPrefix,
-                   StockMovementPrefix,
-                   DirectDeliveryNo,
-                   "OUT",
-                   DirectDeliveryDate,
-                   item,
-                   l.Text("Item_Name"),
-                   l.Text("Unit_Name"),
-                   l.Text("Period_Type"),
-                   l.Double("Unit_Code"),
-                   l.Double("FOC_Flag"),
-                   unit_qty,
-                   unit_qty * qty,
-                   cost,
-                   location,
-                   l.Text("Location_Name"),
-                   "",
-                   Value(LastUpdate)};
-        if (auto err = PostMovementOut(conn, m)) return Fail(*err);
-        conn->Execute("UPDATE Direct_Delivery_Detail SET Inventory_Value = ? WHERE SL_No = ?",
-                      {Value(cost), Value(l.Int32("SL_No"))});
-      }
+      conn = connection_rule::ObjectOnly(AdoDBConnectionObject);
+      auto lines = GoodsLines(ReadLinesWithItems(*conn, kGoods, DirectDeliveryNo), kGoods);
+      TakeGoodsOut({AdoDBConnectionObject, CompanyPrefix, BranchPrefix, StockMovementPrefix,
+                    DirectDeliveryNo, DirectDeliveryDate, "", Value(LastUpdate)},
+                   kGoods, lines);
+      PostCosts(*this, lines);
     }
-
     // Off-line deliveries settle the counter too, so the next one never reuses the number.
-    if (mode.DrawsFromCounter())
-      if (auto err = numbering.Settle()) return Fail(*err);
+    if (auto err = numbering.Settle()) return Fail(*err);
     return true;
   });
-}
-
-bool DirectDelivery::Post_Direct_Delivery_Cost(const std::string& item, double cost, bool free,
-                                               const ObjectRef& currency) {
-  auto known = item_accounts_.find(item);
-  if (known == item_accounts_.end()) {
-    auto inventory =
-        NewModule("QLNInventory.Inventory", {{"AdoConnectionObject", Value(AdoDBConnectionObject)},
-                                             {"ItemCode", Value(item)},
-                                             {"CompanyPrefix", Value(CompanyPrefix)},
-                                             {"BranchPrefix", Value(BranchPrefix)}});
-    if (auto err = Call(inventory, "Get_Item_Account")) return Fail(*err);
-    known =
-        item_accounts_
-            .emplace(item, std::array<std::string, 3>{inventory->Get("InventoryAccountNo").ToText(),
-                                                      inventory->Get("COGSAccountNo").ToText(),
-                                                      inventory->Get("FOCAccountNo").ToText()})
-            .first;
-  }
-  const auto& [inventory_account, cogs_account, foc_account] = known->second;
-  double fc = cost;
-  if (ForeignCurrencyFlag) {
-    std::vector<Value> args{Value(cost), Value(CurrencyCode), Value(0.0), Value()};
-    fc = currency->Invoke("Convert_Into_FC", args).ToDouble();
-  }
-  LedgerHeader h{AdoDBConnectionObject, DirectDeliveryNo, DocumentPrefix,      DirectDeliveryDate,
-                 CurrencyCode,          CurrencySymbol,   ForeignCurrencyFlag, Value(LastUpdate)};
-  const std::string code = convert::Mid(Trim(item), 3);
-  if (auto err = PostLedgerLine(h, inventory_account, "Inventory Account : Item Code - " + code, 0,
-                                cost, 0, fc))
-    return Fail(*err);
-  if (auto err = PostLedgerLine(
-          h, free ? foc_account : cogs_account,
-          (free ? "Free of Cost Account : Item Code - " : "Cost Of Goods Account : Item Code - ") +
-              code,
-          cost, 0, fc, 0))
-    return Fail(*err);
-  return true;
 }
 
 }  // namespace qlnsales

@@ -1,0 +1,110 @@
+#include "documents/goods_out.h"
+
+#include "base/convert.h"
+#include "db/record.h"
+
+namespace qlnsales::documents {
+
+using convert::Trim;
+
+ResultSet ReadLinesWithItems(Connection& conn, const GoodsColumns& cols,
+                             const std::string& number) {
+  CheckSqlName(cols.detail);
+  CheckSqlName(cols.number);
+  return conn.Query(std::string("SELECT A.*, B.Item_Type AS Master_Item_Type FROM ") + cols.detail +
+                        " A LEFT JOIN Item_Master B ON A.Item_Code = B.Item_Code WHERE A." +
+                        cols.number + " = ? ORDER BY A.SL_No",
+                    {Value(number)});
+}
+
+std::vector<GoodsLine> GoodsLines(const ResultSet& rows, const GoodsColumns& cols) {
+  std::vector<GoodsLine> lines;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    Row r = rows[i];
+    GoodsLine l;
+    l.sl_no = r.Int32("SL_No");
+    l.item = r.Text("Item_Code");
+    l.item_name = r.Text("Item_Name");
+    l.unit = r.Text("Unit_Name");
+    l.period = r.Text("Period_Type");
+    l.location_name = r.Text("Location_Name");
+    // A line without an item code is not a stock line; an item the master does not know counts
+    // as type 0, and the stock module has the last word.
+    if (!r.IsNull("Item_Code") && !Trim(l.item).empty())
+      l.item_type = r.IsNull("Master_Item_Type") ? 0 : r.Int32("Master_Item_Type");
+    l.unit_code = r.Double("Unit_Code");
+    l.foc = r.Double("FOC_Flag");
+    l.unit_qty = r.Double("Unit_Qty");
+    l.qty = r.Double(cols.quantity);
+    if (cols.price) l.price = r.Double(cols.price);
+    l.fallback = r.Double(cols.fallback);
+    l.location_id = static_cast<std::int32_t>(r.Double("Location_ID"));
+    l.value = l.fallback;
+    lines.push_back(std::move(l));
+  }
+  return lines;
+}
+
+void TakeGoodsOut(const GoodsDocument& doc, const GoodsColumns& cols,
+                  std::vector<GoodsLine>& lines) {
+  auto& conn = doc.conn;
+  std::vector<Value> items;
+  for (const auto& l : lines)
+    if (l.stock()) items.emplace_back(l.item);
+  conn->PrefetchRows("Item_Master", "Item_Code", items, true);
+  const std::string set_value = std::string("UPDATE ") + cols.detail +
+                                " SET Inventory_Value = ? WHERE " + cols.number +
+                                " = ? AND SL_No = ?";
+  for (auto& l : lines) {
+    if (l.stock()) {
+      StockOut out;
+      if (auto err = TakeOutOfStock(conn, doc.branch, l.item, l.unit, l.unit_qty, l.qty, l.price,
+                                    doc.stamp, out))
+        throw Error(*err);
+      if (IsStockType(out.item_type)) l.value = out.cost;
+    } else if (!cols.value_every_line) {
+      continue;
+    }
+    conn->ExecuteDeferred(set_value, {Value(l.value), Value(doc.document_no), Value(l.sl_no)});
+    if (!l.stock()) continue;
+    Movement m{doc.company,
+               doc.branch,
+               doc.movement_prefix,
+               doc.document_no,
+               "OUT",
+               doc.date,
+               l.item,
+               l.item_name,
+               l.unit,
+               l.period,
+               l.unit_code,
+               l.foc,
+               l.unit_qty,
+               l.unit_qty * l.qty,
+               l.value,
+               l.location_id,
+               l.location_name,
+               doc.comments,
+               doc.stamp};
+    if (auto err = PostMovementOut(conn, m)) throw Error(*err);
+    const double location_qty = cols.location_in_base_units ? l.unit_qty * l.qty : l.qty;
+    if (auto err = LocationOut(conn, doc.company, doc.branch, l.item, l.item_name, l.location_id,
+                               l.location_name, location_qty, l.unit, doc.stamp))
+      throw Error(*err);
+  }
+}
+
+void PostCostPair(const LedgerHeader& h, const CostAccounts& accounts,
+                  const std::string& free_label, const GoodsLine& line, double fc_cost) {
+  const std::string code = convert::Mid(Trim(line.item), 3);
+  if (auto err = PostLedgerLine(h, accounts.inventory, "Inventory Account : Item Code - " + code, 0,
+                                line.value, 0, fc_cost))
+    throw Error(*err);
+  if (auto err = PostLedgerLine(
+          h, line.free() ? accounts.free_of_cost : accounts.cost_of_goods,
+          (line.free() ? free_label : std::string("Cost Of Goods Account : Item Code - ")) + code,
+          line.value, 0, fc_cost, 0))
+    throw Error(*err);
+}
+
+}  // namespace qlnsales::documents

@@ -1,0 +1,76 @@
+// Taking a document's goods out of stock, the step every selling document shares: the lines read
+// with their items once, the stock taken out in base units at cost, each line's cost kept on the
+// line, a goods-out movement and the location's stock; and the cost pair the ledger gets for it.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "documents/postings.h"
+#include "qlnsales/connection.h"
+
+namespace qlnsales::documents {
+
+// Where a document keeps what the step reads and writes.
+struct GoodsColumns {
+  const char* detail;    // Delivery_Detail
+  const char* number;    // Delivery_No
+  const char* quantity;  // Delivery_Qty, in the line's units
+  // The unit price handed to the stock module; none: not handed.
+  const char* price;
+  // The line's value when it moves no stock at cost (a service line, or an item the stock module
+  // does not keep).
+  const char* fallback;
+  // Lines that move no stock keep their fallback value on the line too.
+  bool value_every_line;
+  // The location's stock is counted in base units, else in the line's units.
+  bool location_in_base_units;
+};
+
+// One line with its item, read once for the stock-out and every posting.
+struct GoodsLine {
+  std::int32_t sl_no = 0;
+  std::string item, item_name, unit, period, location_name;
+  std::int32_t item_type = -1;  // -1: no item code; else the item master's type (0 when unknown)
+  double unit_code = 0, foc = 0, unit_qty = 0, qty = 0;
+  std::optional<double> price;
+  double fallback = 0;
+  std::int32_t location_id = 0;
+  double value = 0;  // the line's cost, once taken out
+  bool stock() const { return IsStockType(item_type); }
+  bool free() const { return foc != 0; }
+};
+
+// The document's lines joined once to their items, in serial order.
+ResultSet ReadLinesWithItems(Connection& conn, const GoodsColumns& cols, const std::string& number);
+std::vector<GoodsLine> GoodsLines(const ResultSet& rows, const GoodsColumns& cols);
+
+// What every movement of one document carries.
+struct GoodsDocument {
+  ConnectionRef conn;
+  std::string company, branch, movement_prefix, document_no;
+  Date date;
+  std::string comments;
+  Value stamp;
+};
+
+// Takes the stock lines' goods out: the items' rows taken for the call at once, in one order for
+// every call; each line out of stock at cost, its Inventory_Value written by document number and
+// line serial, a goods-out movement, and the location's stock. Failures are thrown as Error with
+// the module's text.
+void TakeGoodsOut(const GoodsDocument& doc, const GoodsColumns& cols,
+                  std::vector<GoodsLine>& lines);
+
+// The accounts a line's cost moves between.
+struct CostAccounts {
+  std::string inventory, cost_of_goods, free_of_cost;
+};
+
+// The cost pair of a line: its inventory account credited, the cost of goods account (the free
+// of cost account for a free line) debited. `free_label` is the free account's description, as
+// each document words it.
+void PostCostPair(const LedgerHeader& h, const CostAccounts& accounts,
+                  const std::string& free_label, const GoodsLine& line, double fc_cost);
+
+}  // namespace qlnsales::documents

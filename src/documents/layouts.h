@@ -1,0 +1,15 @@
+// The layout of each document, for the code and the tests that walk what a document declares.
+#pragma once
+
+#include "documents/layout.h"
+#include "qlnsales/delivery.h"
+#include "qlnsales/direct_delivery.h"
+#include "qlnsales/sales_order.h"
+
+namespace qlnsales::documents {
+
+const Layout<SalesOrder>& SalesOrderLayout();
+const Layout<Delivery>& DeliveryLayout();
+const Layout<DirectDelivery>& DirectDeliveryLayout();
+
+}  // namespace qlnsales::documents
