@@ -201,6 +201,15 @@ DispatchBuilder<C>& AddProperties(DispatchBuilder<C>& builder, const Layout<C>& 
   return builder;
 }
 
+// The class's dispatch table: the declared properties, ErrDesc, and the methods `methods` adds.
+template <class C, class M>
+DispatchTable BuildDispatch(const Layout<C>& layout, M methods) {
+  DispatchBuilder<C> builder(layout.class_name);
+  AddProperties(builder, layout).ReadOnly("ErrDesc", &C::ErrDesc);
+  methods(builder);
+  return builder.Build();
+}
+
 // The master row, added or written over; a document saved again loses its lines first.
 template <class C>
 void SaveMaster(C& self, const Layout<C>& l, Connection& conn) {
@@ -279,9 +288,10 @@ void SaveLines(C& self, const Layout<C>& l, Connection& conn) {
   InsertDocumentLines(conn, l.detail, l.serial, lines);
 }
 
-// A new document under a temporary number: the master and, with `with_lines`, its lines.
+// A new document under a temporary number: the master and, with `with_lines`, its lines. True,
+// for the caller's trap, as the flows below.
 template <class C>
-void CreateDocument(C& self, const Layout<C>& l, const Series& series, bool with_lines) {
+bool CreateDocument(C& self, const Layout<C>& l, const Series& series, bool with_lines) {
   if (with_lines) RequireGrid(self.*l.grid, l.grid_property);  // before anything is written
   CounterNumbering number(CounterNumbering::kTemporary);
   if (auto err = number.Draw(self.*l.connection, series)) throw Error(*err);
@@ -291,15 +301,17 @@ void CreateDocument(C& self, const Layout<C>& l, const Series& series, bool with
   SaveMaster(self, l, conn);
   if (with_lines) SaveLines(self, l, conn);
   if (auto err = number.Confirm()) throw Error(*err);
+  return true;
 }
 
 // The document saved again under its number, lines and all.
 template <class C>
-void UpdateDocument(C& self, const Layout<C>& l) {
+bool UpdateDocument(C& self, const Layout<C>& l) {
   RequireGrid(self.*l.grid, l.grid_property);  // before the old lines are deleted
   Connection& conn = *connection_rule::ObjectOnly(self.*l.connection);
   SaveMaster(self, l, conn);
   SaveLines(self, l, conn);
+  return true;
 }
 
 // Reads the master row of the document's number into the properties.
@@ -349,6 +361,19 @@ void FillGrid(C& self, const Layout<C>& l, Connection& conn) {
       if (text) grid.SetTextMatrix(i, c.col, *text);
     }
   }
+}
+
+}  // namespace qlnsales::documents
+
+namespace qlnsales::documents {
+
+// Reads the document: its header and, with `with_grid`, its lines into the grid. True, for the
+// caller's trap.
+template <class C>
+bool ReadDocument(C& self, const Layout<C>& l, Connection& conn, bool with_grid) {
+  ReadMaster(self, l, conn);
+  if (with_grid) FillGrid(self, l, conn);
+  return true;
 }
 
 }  // namespace qlnsales::documents

@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "db/record.h"
-#include "db/schema.h"
+#include "qlnsales/database.h"
 #include "sample/sample_company.h"
 
 namespace qlnsales::testing {
@@ -49,7 +49,7 @@ void DbTest::SetUp() {
     cs = "sqlite:" + sqlite_path_;
   }
   conn = std::make_shared<Connection>(cs);
-  db::CreateSchema(*conn);
+  CreateSchema(*conn);
   if (with_sample) refdata::AddSampleCompany(*conn);
 }
 

@@ -7,8 +7,8 @@
 #include <tuple>
 
 #include "commands.h"
-#include "db/schema.h"
 #include "qlnsales/customer.h"
+#include "qlnsales/database.h"
 #include "qlnsales/delivery.h"
 #include "qlnsales/direct_delivery.h"
 #include "qlnsales/grid.h"
@@ -42,7 +42,7 @@ int Demo(const std::string& db) {
   fmt::print("qlnsales demo on {}\n\n", cs);
 
   auto conn = std::make_shared<Connection>(cs);
-  db::CreateSchema(*conn);
+  CreateSchema(*conn);
   refdata::AddSampleCompany(*conn);
   Step("Created the schema and a sample company: company 01, branches 01 and 02.");
 

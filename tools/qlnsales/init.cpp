@@ -1,8 +1,8 @@
 #include <fmt/core.h>
 
 #include "commands.h"
-#include "db/schema.h"
 #include "qlnsales/connection.h"
+#include "qlnsales/database.h"
 #include "sample/sample_company.h"
 
 namespace qlnsales::cli {
@@ -16,12 +16,12 @@ std::string ConnectionStringFor(const std::string& db) {
 
 int Init(const std::string& db, bool sample) {
   Connection conn(ConnectionStringFor(db));
-  int before = db::SchemaVersion(conn);
-  db::CreateSchema(conn);
-  if (before == db::kSchemaVersion)
-    fmt::print("Schema is up to date (version {}).\n", db::kSchemaVersion);
+  int before = SchemaVersion(conn);
+  CreateSchema(conn);
+  if (before == CurrentSchemaVersion())
+    fmt::print("Schema is up to date (version {}).\n", CurrentSchemaVersion());
   else
-    fmt::print("Schema version {} created.\n", db::kSchemaVersion);
+    fmt::print("Schema version {} created.\n", CurrentSchemaVersion());
   if (sample) {
     bool added = refdata::AddSampleCompany(conn);
     fmt::print("{}\n", added ? "Sample company 01 added." : "Sample company 01 is already there.");

@@ -229,14 +229,23 @@ bool FillFromSource(Delivery& d, const SourceColumns& s) {
   return true;
 }
 
+// The checks before a source is marked; the failure's text, or none.
+const char* MarkFault(const Delivery& d, const SourceColumns& s) {
+  if (Trim(d.SourceNo).empty()) return s.invalid_number;
+  if (Trim(d.SourcePrefix).empty()) return "Invalid Document Prefix";
+  if (!connection_rule::IsOpen(d.AdoDBConnectionObject)) return "Connection is not open";
+  return nullptr;
+}
+
 // The source marked as processed and no longer cancellable.
-bool MarkSource(Delivery& d, const char* table, const char* key, const char* message) {
-  auto changed = Record()
-                     .Set("Allow_Cancel_Flag", 0)
-                     .Set("process_Flag", 1)
-                     .Set("Last_Update", Stamp(table, d.LastUpdate))
-                     .Update(*d.AdoDBConnectionObject, table, Record().Set(key, d.SourceNo));
-  if (changed == 0) throw Error(message);
+bool MarkSource(Delivery& d, const SourceColumns& s) {
+  auto changed =
+      Record()
+          .Set("Allow_Cancel_Flag", 0)
+          .Set("process_Flag", 1)
+          .Set("Last_Update", Stamp(s.master, d.LastUpdate))
+          .Update(*d.AdoDBConnectionObject, s.master, Record().Set(s.number, d.SourceNo));
+  if (changed == 0) throw Error(s.invalid_number);
   return true;
 }
 
@@ -269,9 +278,8 @@ bool Delivery::Validation() {
 bool Delivery::Create_Delivery(std::optional<bool> Save_Detail_Flag) {
   if (!Validation()) return false;
   return Trap([&] {
-    CreateDocument(*this, DeliveryLayout(), {CompanyPrefix, BranchPrefix, DocumentPrefix},
-                   Save_Detail_Flag.value_or(false));
-    return true;
+    return CreateDocument(*this, DeliveryLayout(), {CompanyPrefix, BranchPrefix, DocumentPrefix},
+                          Save_Detail_Flag.value_or(false));
   });
 }
 
@@ -286,45 +294,30 @@ bool Delivery::Update_Delivery() {
   if (!Validation()) return false;
   // Without a number there is nothing to save under; nothing is written.
   if (Trim(DeliveryNo).empty()) return Fail("Invalid Delivery No");
-  return Trap([&] {
-    UpdateDocument(*this, DeliveryLayout());
-    return true;
-  });
+  return Trap([&] { return UpdateDocument(*this, DeliveryLayout()); });
 }
 
 bool Delivery::Update_Sales_Order() {
-  if (Trim(SourceNo).empty()) return Fail("Invalid Sales Order No");
-  if (Trim(SourcePrefix).empty()) return Fail("Invalid Document Prefix");
-  if (!connection_rule::IsOpen(AdoDBConnectionObject)) return Fail("Connection is not open");
-  return Trap([&] {
-    return MarkSource(*this, "Sales_Order_Master", "Sales_Ord_No", "Invalid Sales Order No");
-  });
+  if (auto fault = MarkFault(*this, kOrder)) return Fail(fault);
+  return Trap([&] { return MarkSource(*this, kOrder); });
 }
 
 bool Delivery::Update_Cash_Memo() {
-  if (Trim(SourceNo).empty()) return Fail("Invalid Cash Memo No");
-  if (Trim(SourcePrefix).empty()) return Fail("Invalid Document Prefix");
-  if (!connection_rule::IsOpen(AdoDBConnectionObject)) return Fail("Connection is not open");
-  return Trap([&] {
-    return MarkSource(*this, "Cash_Memo_Master", "Cash_Memo_No", "Invalid Cash Memo No");
-  });
+  if (auto fault = MarkFault(*this, kCashMemo)) return Fail(fault);
+  return Trap([&] { return MarkSource(*this, kCashMemo); });
 }
 
 bool Delivery::Get_Delivery() {
   if (Trim(DeliveryNo).empty()) return Fail("Invalid Delivery No");
   return Trap([&] {
     auto conn = connection_rule::ObjectFirst(ADOConnectionString, AdoDBConnectionObject);
-    ReadMaster(*this, DeliveryLayout(), *conn);
-    return true;
+    return ReadDocument(*this, DeliveryLayout(), *conn, false);  // the grid is not filled
   });
 }
 
 const DispatchTable& Delivery::Dispatch() const {
-  static const DispatchTable table = [] {
-    DispatchBuilder<C> b(DeliveryLayout().class_name);
-    AddProperties(b, DeliveryLayout())
-        .ReadOnly("ErrDesc", &C::ErrDesc)
-        .Method("Get_Order_Details", &C::Get_Order_Details)
+  static const DispatchTable table = BuildDispatch(DeliveryLayout(), [](DispatchBuilder<C>& b) {
+    b.Method("Get_Order_Details", &C::Get_Order_Details)
         .Method("Get_CashMemo_Details", &C::Get_CashMemo_Details)
         .Method("Validation", &C::Validation)
         .Method("Create_Delivery", &C::Create_Delivery)
@@ -334,8 +327,7 @@ const DispatchTable& Delivery::Dispatch() const {
         .Method("Update_Cash_Memo", &C::Update_Cash_Memo)
         .Method("Get_Delivery", &C::Get_Delivery)
         .Method("Process_Delivery", &C::Process_Delivery);
-    return b.Build();
-  }();
+  });
   return table;
 }
 

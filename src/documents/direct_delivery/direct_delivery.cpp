@@ -153,9 +153,8 @@ bool DirectDelivery::Validation() {
 bool DirectDelivery::Create_Direct_Delivery() {
   if (!Validation()) return false;
   return Trap([&] {
-    CreateDocument(*this, DirectDeliveryLayout(), {CompanyPrefix, BranchPrefix, DocumentPrefix},
-                   true);
-    return true;
+    return CreateDocument(*this, DirectDeliveryLayout(),
+                          {CompanyPrefix, BranchPrefix, DocumentPrefix}, true);
   });
 }
 
@@ -163,10 +162,7 @@ bool DirectDelivery::Update_Direct_Delivery() {
   if (!Validation()) return false;
   // Without a number there is nothing to save under; nothing is written.
   if (Trim(DirectDeliveryNo).empty()) return Fail("Invalid Delivery No");
-  return Trap([&] {
-    UpdateDocument(*this, DirectDeliveryLayout());
-    return true;
-  });
+  return Trap([&] { return UpdateDocument(*this, DirectDeliveryLayout()); });
 }
 
 bool DirectDelivery::Create_Direct_Delivery_Master() {
@@ -180,25 +176,20 @@ bool DirectDelivery::Get_Direct_Delivery() {
   if (Trim(DirectDeliveryNo).empty()) return Fail("Invalid Delivery No");
   return Trap([&] {
     auto conn = connection_rule::ObjectFirst(ADOConnectionString, AdoDBConnectionObject);
-    ReadMaster(*this, DirectDeliveryLayout(), *conn);
-    FillGrid(*this, DirectDeliveryLayout(), *conn);
-    return true;
+    return ReadDocument(*this, DirectDeliveryLayout(), *conn, true);
   });
 }
 
 const DispatchTable& DirectDelivery::Dispatch() const {
-  static const DispatchTable table = [] {
-    DispatchBuilder<C> b(DirectDeliveryLayout().class_name);
-    AddProperties(b, DirectDeliveryLayout())
-        .ReadOnly("ErrDesc", &C::ErrDesc)
-        .Method("Validation", &C::Validation)
-        .Method("Create_Direct_Delivery", &C::Create_Direct_Delivery)
-        .Method("Create_Direct_Delivery_Master", &C::Create_Direct_Delivery_Master)
-        .Method("Update_Direct_Delivery", &C::Update_Direct_Delivery)
-        .Method("Get_Direct_Delivery", &C::Get_Direct_Delivery)
-        .Method("Process_Direct_Delivery", &C::Process_Direct_Delivery);
-    return b.Build();
-  }();
+  static const DispatchTable table =
+      BuildDispatch(DirectDeliveryLayout(), [](DispatchBuilder<C>& b) {
+        b.Method("Validation", &C::Validation)
+            .Method("Create_Direct_Delivery", &C::Create_Direct_Delivery)
+            .Method("Create_Direct_Delivery_Master", &C::Create_Direct_Delivery_Master)
+            .Method("Update_Direct_Delivery", &C::Update_Direct_Delivery)
+            .Method("Get_Direct_Delivery", &C::Get_Direct_Delivery)
+            .Method("Process_Direct_Delivery", &C::Process_Direct_Delivery);
+      });
   return table;
 }
 

@@ -201,8 +201,8 @@ const Layout<SalesOrder>& documents::SalesOrderLayout() {
 bool SalesOrder::Create_Order() {
   if (auto fault = HeaderFault(*this)) return Fail(fault);
   return Trap([&] {
-    CreateDocument(*this, SalesOrderLayout(), {CompanyPrefix, BranchPrefix, DocumentPrefix}, true);
-    return true;
+    return CreateDocument(*this, SalesOrderLayout(), {CompanyPrefix, BranchPrefix, DocumentPrefix},
+                          true);
   });
 }
 
@@ -210,33 +210,24 @@ bool SalesOrder::Update_Order() {
   if (auto fault = HeaderFault(*this)) return Fail(fault);
   // Without a number there is nothing to save under; nothing is written.
   if (Trim(SalesOrdNo).empty()) return Fail("Invalid Order No.");
-  return Trap([&] {
-    UpdateDocument(*this, SalesOrderLayout());
-    return true;
-  });
+  return Trap([&] { return UpdateDocument(*this, SalesOrderLayout()); });
 }
 
 bool SalesOrder::Get_Order() {
   if (SalesOrdNo.empty()) return Fail("Invalid Order No.");
   return Trap([&] {
-    auto conn = connection_rule::StringOnly(ADOConnectionString);
-    ReadMaster(*this, SalesOrderLayout(), *conn);
     // Filling the grid is part of reading the order: when it fails, so does Get_Order.
-    FillGrid(*this, SalesOrderLayout(), *conn);
-    return true;
+    return ReadDocument(*this, SalesOrderLayout(),
+                        *connection_rule::StringOnly(ADOConnectionString), true);
   });
 }
 
 const DispatchTable& SalesOrder::Dispatch() const {
-  static const DispatchTable table = [] {
-    DispatchBuilder<C> b(SalesOrderLayout().class_name);
-    AddProperties(b, SalesOrderLayout())
-        .ReadOnly("ErrDesc", &C::ErrDesc)
-        .Method("Create_Order", &C::Create_Order)
+  static const DispatchTable table = BuildDispatch(SalesOrderLayout(), [](DispatchBuilder<C>& b) {
+    b.Method("Create_Order", &C::Create_Order)
         .Method("Update_Order", &C::Update_Order)
         .Method("Get_Order", &C::Get_Order);
-    return b.Build();
-  }();
+  });
   return table;
 }
 
