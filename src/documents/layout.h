@@ -59,9 +59,9 @@ struct Field {
   Write write = Write::kAlways;
   Read read = Read::kPlain;
   // The value stored, when it is not the property's own (a transform of it, or of others).
-  std::function<Value(const C&)> stored;
+  std::function<Value(const C&)> stored{};
   // Stored only when this holds; otherwise the column keeps its value.
-  std::function<bool(const C&)> when;
+  std::function<bool(const C&)> when{};
 };
 
 // How a grid cell is saved into its detail column and filled from it.
@@ -83,8 +83,8 @@ struct Cell {
   CellKind kind = CellKind::kNumber;
   bool if_set = false;  // filling: a null column leaves the cell as it is
   // The document's own rules, in place of the kind's.
-  std::function<Value(const C&, Grid&, std::int32_t row)> save;
-  std::function<std::optional<std::string>(const C&, const Row&)> fill;
+  std::function<Value(const C&, Grid&, std::int32_t row)> save{};
+  std::function<std::optional<std::string>(const C&, const Row&)> fill{};
 };
 
 // Which grid rows a save walks. A row is blank when its item code and name cells are both blank.
@@ -150,10 +150,10 @@ struct Layout {
   // The document's own: before the master is written (checks that leave nothing written), after
   // it is written, after the header is read, and how the grid is sized for `count` lines (by
   // default it grows to hold them).
-  std::function<void(C&, Connection&)> before_save;
-  std::function<void(C&, Connection&)> after_save;
-  std::function<void(C&, const Row&)> after_read;
-  std::function<void(const C&, Grid&, std::int32_t count)> size_grid;
+  std::function<void(C&, Connection&)> before_save{};
+  std::function<void(C&, Connection&)> after_save{};
+  std::function<void(C&, const Row&)> after_read{};
+  std::function<void(const C&, Grid&, std::int32_t count)> size_grid{};
 };
 
 // The non-template steps, shared by every layout.
