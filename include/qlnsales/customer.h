@@ -109,10 +109,6 @@ class Customer : public BusinessObject {
 
  protected:
   const DispatchTable& Dispatch() const override;
-
- private:
-  bool Validate_Customer();
-  bool Refresh_Allow_Delete_Flag();
 };
 
 }  // namespace qlnsales

@@ -12,17 +12,22 @@ Customer::Customer()
       Address(std::make_shared<qlnsales::CustomerAddress>()),
       Addresses(std::make_shared<CustomerAddresses>()) {}
 
-bool Customer::Validate_Customer() {
-  if (ConnectionString.empty()) return Fail("Invalid Connection string Property.");
-  if (CustomerCode.empty()) return Fail("Invalid Customer Code.");
-  if (CustomerName.empty()) return Fail("Invalid Customer Name.");
-  if (CustomerCurrencyCode.empty()) return Fail("Invalid Customer Currency.");
-  if (CurrencyCode.empty()) return Fail("Invalid Currency.");
-  return true;
+namespace {
+
+// The checks before a customer is saved, in their order; the failure's text, or none.
+const char* CustomerFault(const Customer& c) {
+  if (c.ConnectionString.empty()) return "Invalid Connection string Property.";
+  if (c.CustomerCode.empty()) return "Invalid Customer Code.";
+  if (c.CustomerName.empty()) return "Invalid Customer Name.";
+  if (c.CustomerCurrencyCode.empty()) return "Invalid Customer Currency.";
+  if (c.CurrencyCode.empty()) return "Invalid Currency.";
+  return nullptr;
 }
 
+}  // namespace
+
 bool Customer::Create_Customer() {
-  if (!Validate_Customer()) return false;
+  if (auto fault = CustomerFault(*this)) return Fail(fault);
   return Trap([&] {
     auto conn = connection_rule::StringOnly(ConnectionString);
 
@@ -122,7 +127,7 @@ bool Customer::Create_Customer() {
 }
 
 bool Customer::Update_Customer() {
-  if (!Validate_Customer()) return false;
+  if (auto fault = CustomerFault(*this)) return Fail(fault);
   return Trap([&] {
     auto conn = connection_rule::StringOnly(ConnectionString);
     if (conn->Query("SELECT Customer_Code FROM Customer_Master WHERE Customer_Code = ?",

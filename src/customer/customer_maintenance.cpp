@@ -1,4 +1,6 @@
 // Customer maintenance: delete, account name, opening-balance clean-up and code changes.
+#include <optional>
+
 #include "base/convert.h"
 #include "db/record.h"
 #include "frame/lookup.h"
@@ -45,31 +47,34 @@ bool IsDebit(const std::string& type) {
   return convert::UCase(convert::Trim(type)) == "DEBIT";
 }
 
-}  // namespace
-
-bool Customer::Refresh_Allow_Delete_Flag() {
+// Allow_Delete_Flag set from whether any document names the customer; an error's text, or none.
+std::optional<std::string> RefreshAllowDelete(const Customer& c) {
   try {
-    auto conn = connection_rule::StringOnly(ConnectionString);
+    auto conn = connection_rule::StringOnly(c.ConnectionString);
     bool allow = true;
     for (const auto& [table, column] : kDocumentTables) {
-      if (DocumentExists(*conn, {table, column, "", CustomerCode})) {
+      if (DocumentExists(*conn, {table, column, "", c.CustomerCode})) {
         allow = false;
         break;
       }
     }
     Record()
         .Set("Allow_Delete_Flag", allow)
-        .Update(*conn, "Customer_Master", Record().Set("Customer_Code", CustomerCode));
-    return true;
+        .Update(*conn, "Customer_Master", Record().Set("Customer_Code", c.CustomerCode));
+    return std::nullopt;
   } catch (const std::exception& e) {
-    err_desc_ = e.what();
-    CurrentShell().MsgBox(e.what(), "");
-    return false;
+    return e.what();
   }
 }
 
+}  // namespace
+
 bool Customer::DeleteRecord() {
-  if (!Refresh_Allow_Delete_Flag()) return false;
+  if (auto err = RefreshAllowDelete(*this)) {
+    err_desc_ = *err;
+    CurrentShell().MsgBox(*err, "");
+    return false;
+  }
   return Trap([&] {
     auto conn = connection_rule::StringOnly(ConnectionString);
     auto rs = conn->Query("SELECT Allow_Delete_Flag FROM Customer_Master WHERE Customer_Code = ?",
