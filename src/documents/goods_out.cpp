@@ -45,53 +45,58 @@ std::vector<GoodsLine> GoodsLines(const ResultSet& rows, const GoodsColumns& col
   return lines;
 }
 
-void TakeGoodsOut(const GoodsDocument& doc, const GoodsColumns& cols,
-                  std::vector<GoodsLine>& lines) {
-  auto& conn = doc.conn;
+void LockItems(const GoodsDocument& doc, const std::vector<GoodsLine>& lines) {
   std::vector<Value> items;
   for (const auto& l : lines)
     if (l.stock()) items.emplace_back(l.item);
-  conn->PrefetchRows("Item_Master", "Item_Code", items, true);
-  const std::string set_value = std::string("UPDATE ") + cols.detail +
+  doc.conn->PrefetchRows("Item_Master", "Item_Code", items, true);
+}
+
+void TakeLineOut(const GoodsDocument& doc, GoodsLine& l) {
+  StockOut out;
+  if (auto err = TakeOutOfStock(doc.conn, doc.branch, l.item, l.unit, l.unit_qty, l.qty, l.price,
+                                doc.stamp, out))
+    throw Error(*err);
+  if (IsStockType(out.item_type)) l.value = out.cost;
+}
+
+void KeepLineValue(const GoodsDocument& doc, const GoodsColumns& cols, const GoodsLine& l) {
+  CheckSqlName(cols.detail);
+  CheckSqlName(cols.number);
+  doc.conn->ExecuteDeferred(std::string("UPDATE ") + cols.detail +
                                 " SET Inventory_Value = ? WHERE " + cols.number +
-                                " = ? AND SL_No = ?";
-  for (auto& l : lines) {
-    if (l.stock()) {
-      StockOut out;
-      if (auto err = TakeOutOfStock(conn, doc.branch, l.item, l.unit, l.unit_qty, l.qty, l.price,
-                                    doc.stamp, out))
-        throw Error(*err);
-      if (IsStockType(out.item_type)) l.value = out.cost;
-    } else if (!cols.value_every_line) {
-      continue;
-    }
-    conn->ExecuteDeferred(set_value, {Value(l.value), Value(doc.document_no), Value(l.sl_no)});
-    if (!l.stock()) continue;
-    Movement m{doc.company,
-               doc.branch,
-               doc.movement_prefix,
-               doc.document_no,
-               "OUT",
-               doc.date,
-               l.item,
-               l.item_name,
-               l.unit,
-               l.period,
-               l.unit_code,
-               l.foc,
-               l.unit_qty,
-               l.unit_qty * l.qty,
-               l.value,
-               l.location_id,
-               l.location_name,
-               doc.comments,
-               doc.stamp};
-    if (auto err = PostMovementOut(conn, m)) throw Error(*err);
-    const double location_qty = cols.location_in_base_units ? l.unit_qty * l.qty : l.qty;
-    if (auto err = LocationOut(conn, doc.company, doc.branch, l.item, l.item_name, l.location_id,
-                               l.location_name, location_qty, l.unit, doc.stamp))
-      throw Error(*err);
-  }
+                                " = ? AND SL_No = ?",
+                            {Value(l.value), Value(doc.document_no), Value(l.sl_no)});
+}
+
+void MovementOut(const GoodsDocument& doc, const GoodsLine& l) {
+  Movement m{doc.company,
+             doc.branch,
+             doc.movement_prefix,
+             doc.document_no,
+             "OUT",
+             doc.date,
+             l.item,
+             l.item_name,
+             l.unit,
+             l.period,
+             l.unit_code,
+             l.foc,
+             l.unit_qty,
+             l.unit_qty * l.qty,
+             l.value,
+             l.location_id,
+             l.location_name,
+             doc.comments,
+             doc.stamp};
+  if (auto err = PostMovementOut(doc.conn, m)) throw Error(*err);
+}
+
+void LocationStockOut(const GoodsDocument& doc, const GoodsColumns& cols, const GoodsLine& l) {
+  const double quantity = cols.location_in_base_units ? l.unit_qty * l.qty : l.qty;
+  if (auto err = LocationOut(doc.conn, doc.company, doc.branch, l.item, l.item_name, l.location_id,
+                             l.location_name, quantity, l.unit, doc.stamp))
+    throw Error(*err);
 }
 
 void PostCostPair(const LedgerHeader& h, const CostAccounts& accounts,

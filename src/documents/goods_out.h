@@ -1,6 +1,8 @@
-// Taking a document's goods out of stock, the step every selling document shares: the lines read
-// with their items once, the stock taken out in base units at cost, each line's cost kept on the
-// line, a goods-out movement and the location's stock; and the cost pair the ledger gets for it.
+// Taking a document's goods out of stock, in steps every selling document shares and runs in its
+// own order: the lines read with their items once, the items taken for the call, each line out of
+// stock in base units at cost, its cost kept on the line, a goods-out movement, the location's
+// stock, and the cost pair the ledger gets for it. Failures are thrown as Error with the module's
+// text.
 #pragma once
 
 #include <optional>
@@ -22,8 +24,6 @@ struct GoodsColumns {
   // The line's value when it moves no stock at cost (a service line, or an item the stock module
   // does not keep).
   const char* fallback;
-  // Lines that move no stock keep their fallback value on the line too.
-  bool value_every_line;
   // The location's stock is counted in base units, else in the line's units.
   bool location_in_base_units;
 };
@@ -55,12 +55,18 @@ struct GoodsDocument {
   Value stamp;
 };
 
-// Takes the stock lines' goods out: the items' rows taken for the call at once, in one order for
-// every call; each line out of stock at cost, its Inventory_Value written by document number and
-// line serial, a goods-out movement, and the location's stock. Failures are thrown as Error with
-// the module's text.
-void TakeGoodsOut(const GoodsDocument& doc, const GoodsColumns& cols,
-                  std::vector<GoodsLine>& lines);
+// The stock lines' items taken for the call at once, in one order for every call, before their
+// stock moves.
+void LockItems(const GoodsDocument& doc, const std::vector<GoodsLine>& lines);
+// A stock line out of stock at cost: its value becomes the cost the stock module reports, or stays
+// the fallback when that module does not keep the item in stock.
+void TakeLineOut(const GoodsDocument& doc, GoodsLine& line);
+// The line's value kept in its Inventory_Value, found by document number and line serial.
+void KeepLineValue(const GoodsDocument& doc, const GoodsColumns& cols, const GoodsLine& line);
+// A goods-out movement of the line, at its value.
+void MovementOut(const GoodsDocument& doc, const GoodsLine& line);
+// The line's goods out of its location.
+void LocationStockOut(const GoodsDocument& doc, const GoodsColumns& cols, const GoodsLine& line);
 
 // The accounts a line's cost moves between.
 struct CostAccounts {

@@ -5,14 +5,14 @@ namespace qlnsales::documents {
 using convert::Trim;
 
 Value MemberValue(const Value& v, Write write) {
-  if (write == Write::kNullWhenBlank && v.kind() == Value::Kind::Text && Trim(v.ToText()).empty())
-    return Value();
+  if (v.kind() != Value::Kind::Text) return v;
+  if (write == Write::kNullWhenEmpty && v.ToText().empty()) return Value();
+  if (write == Write::kNullWhenBlank && Trim(v.ToText()).empty()) return Value();
   return v;
 }
 
 bool IsBlankRow(Grid& grid, std::int32_t row, std::int32_t code_col, std::int32_t name_col) {
-  return Trim(grid.TextMatrix(row, code_col)).empty() &&
-         Trim(grid.TextMatrix(row, name_col)).empty();
+  return grid.TextMatrix(row, code_col).empty() && grid.TextMatrix(row, name_col).empty();
 }
 
 std::vector<std::int32_t> RowsToSave(Grid& grid, Walk walk, std::int32_t code_col,

@@ -37,8 +37,9 @@ using Member = std::variant<std::string C::*, double C::*, bool C::*, std::int32
 enum class Write {
   kAlways,         // the property as it stands
   kNewOnly,        // only when the row is added (the number and the identity)
+  kNullWhenEmpty,  // an empty text is stored as null
   kNullWhenBlank,  // a text that is blank after trimming is stored as null
-  kKeepWhenBlank,  // a blank text leaves the stored value as it is
+  kKeepWhenEmpty,  // an empty text leaves the stored value as it is
   kStamp,          // a time stamp, in the form the table keeps (see Stamp)
   kNever,          // read back only
 };
@@ -87,7 +88,7 @@ struct Cell {
   std::function<std::optional<std::string>(const C&, const Row&)> fill{};
 };
 
-// Which grid rows a save walks. A row is blank when its item code and name cells are both blank.
+// Which grid rows a save walks. A row is blank when its item code and name cells are both empty.
 enum class Walk {
   kSkipBlank,         // every row that is not blank
   kUntilBlank,        // the rows before the first blank one
@@ -178,12 +179,14 @@ Value PropertyValue(const C& self, const Member<C>& member) {
   return std::visit([&self](auto m) { return GetMember(self, m); }, member);
 }
 
-// A text stored only beside a non-blank `key` (the employee's name beside the employee's id), null
-// otherwise.
+// A text stored only beside a `key` that is not empty (or, with `after_trimming`, not blank): the
+// employee's name beside the employee's id. Null otherwise.
 template <class C>
-std::function<Value(const C&)> NullUnless(std::string C::*key, std::string C::*text) {
-  return [key, text](const C& self) {
-    return convert::Trim(self.*key).empty() ? Value() : Value(self.*text);
+std::function<Value(const C&)> NullUnless(std::string C::*key, std::string C::*text,
+                                          bool after_trimming) {
+  return [key, text, after_trimming](const C& self) {
+    const bool none = after_trimming ? convert::Trim(self.*key).empty() : (self.*key).empty();
+    return none ? Value() : Value(self.*text);
   };
 }
 
@@ -228,8 +231,7 @@ void SaveMaster(C& self, const Layout<C>& l, Connection& conn) {
     if (f.when && !f.when(self)) continue;
     Value v = f.stored ? f.stored(self) : PropertyValue(self, f.member);
     if (f.write == Write::kStamp) v = Stamp(l.master, v.ToDate());
-    if (f.write == Write::kKeepWhenBlank && v.kind() == Value::Kind::Text &&
-        convert::Trim(v.ToText()).empty())
+    if (f.write == Write::kKeepWhenEmpty && v.kind() == Value::Kind::Text && v.ToText().empty())
       continue;
     if (f.write == Write::kNewOnly) new_only.emplace_back(f.column);
     row.Set(f.column, MemberValue(v, f.write));
@@ -344,6 +346,8 @@ void ReadMaster(C& self, const Layout<C>& l, Connection& conn) {
 // The document's lines into its grid, in serial order.
 template <class C>
 void FillGrid(C& self, const Layout<C>& l, Connection& conn) {
+  CheckSqlName(l.detail);
+  CheckSqlName(l.number_column);
   auto lines = conn.Query(std::string("SELECT * FROM ") + l.detail + " WHERE " + l.number_column +
                               " = ? ORDER BY SL_No",
                           {Value(self.*l.number)});

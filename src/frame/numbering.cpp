@@ -120,7 +120,9 @@ void FinalNumbering::Assign(ConnectionRef& connection, const Series& series,
     mode_ = mode;
     identity_ = stored().Int32(t_.identity_column);
     number_ = temporary_;
-    if (mode.manual) RaiseSeriesPast(*connection, series, WholeIdentity(mode.manual_identity));
+    if (mode.manual)
+      RaiseSeriesPast(*connection_rule::ObjectOnly(connection), series,
+                      WholeIdentity(mode.manual_identity));
     return;
   }
   if (IsFinalNumber(temporary_)) throw Error("Already Processed");

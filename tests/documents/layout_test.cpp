@@ -98,6 +98,21 @@ TEST_F(LayoutTest, EveryDeclaredColumnExists) {
   ExpectDeclaredColumnsExist(*conn, DirectDeliveryLayout());
 }
 
+TEST(LayoutRows, ASaveWalksTheRowsItsLayoutNames) {
+  // Row 2 holds blanks, which is not empty: only a row whose code and name cells are both empty
+  // is blank. Column 3 ticks.
+  MemoryGrid g(6, 4);
+  Fill(g, 1, {{1, "P100"}, {3, "1"}});
+  Fill(g, 2, {{1, "  "}, {2, " "}, {3, "0"}});
+  Fill(g, 4, {{2, "Installation"}, {3, "True"}});
+  Fill(g, 5, {{1, "P200"}, {3, "-1"}});
+  EXPECT_EQ(RowsToSave(g, Walk::kSkipBlank, 1, 2, 3), (std::vector<std::int32_t>{1, 2, 4, 5}));
+  EXPECT_EQ(RowsToSave(g, Walk::kUntilBlank, 1, 2, 3), (std::vector<std::int32_t>{1, 2}));
+  EXPECT_EQ(RowsToSave(g, Walk::kTickedUntilBlank, 1, 2, 3), (std::vector<std::int32_t>{1}));
+  g.SetTextMatrix(3, 2, "Cable");
+  EXPECT_EQ(RowsToSave(g, Walk::kTickedUntilBlank, 1, 2, 3), (std::vector<std::int32_t>{1, 4, 5}));
+}
+
 TEST_F(LayoutTest, ASalesOrderComesBackAsItWasSaved) {
   SalesOrder o;
   auto g = std::make_shared<MemoryGrid>(5, 18);

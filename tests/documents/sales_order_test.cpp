@@ -116,7 +116,8 @@ TEST_F(SalesOrderTest, HeaderChecksInTheirOrder) {
   EXPECT_EQ(Count("Sales_Order_Master"), 0);
 }
 
-TEST_F(SalesOrderTest, ARealisticOrderIsStoredColumnByColumn) {
+// What the layout round trip does not show: the rules behind the stored values.
+TEST_F(SalesOrderTest, ARealisticOrderIsStoredByItsRules) {
   FourRows();
   SalesOrder o = Order();
   ASSERT_TRUE(o.Create_Order()) << o.ErrDesc();
@@ -130,9 +131,6 @@ TEST_F(SalesOrderTest, ARealisticOrderIsStoredColumnByColumn) {
   EXPECT_EQ(m.Int32("Sales_ord_Identity"), 1);
   EXPECT_EQ(m.Text("Currency_Symbol"), "$");
   EXPECT_EQ(m.Double("Exchange_Rate"), 0.377);
-  EXPECT_EQ(m.Double("Sales_Ord_FC_Total_Amount"), 179.01);
-  EXPECT_EQ(m.Text("Employee_Name"), "Huda");
-  EXPECT_EQ(m.DateValue("Sales_Ord_Date"), Date::FromYmd(2026, 12, 3));
   EXPECT_EQ(m.Text("Last_Update"), "03/Dec/2026");
   EXPECT_FALSE(m.Flag("process_Flag"));
   EXPECT_TRUE(m.IsNull("Sales_Quot_No"));
@@ -144,9 +142,6 @@ TEST_F(SalesOrderTest, ARealisticOrderIsStoredColumnByColumn) {
   EXPECT_EQ(a.Text("Item_Code"), "01P100");
   EXPECT_EQ(a.Text("Unit_Name"), "Box");
   EXPECT_TRUE(a.IsNull("Period_Type"));
-  EXPECT_EQ(a.Double("Sales_Ord_Ordered_Qty"), 10);
-  EXPECT_EQ(a.Double("Sales_Ord_FC_Unit_Price"), 6.63);
-  EXPECT_EQ(a.Double("Sales_Ord_Unit_Price"), 2.5);
   EXPECT_EQ(a.Text("Sales_Ord_Item_Amount"), "25");
   EXPECT_EQ(a.Text("Proj_No"), "0101PRJ0007");
   EXPECT_DOUBLE_EQ(a.Double("Sales_Ord_Overall_Disc"), 2.5);
@@ -210,21 +205,13 @@ TEST_F(SalesOrderTest, ReadBackIntoAFreshObjectAndGrid) {
   r.OrderGridName = shown;
   r.SalesOrdNo = o.SalesOrdNo;
   ASSERT_TRUE(r.Get_Order()) << r.ErrDesc();
-  EXPECT_EQ(r.CustomerName, "Gulf Traders");
-  EXPECT_EQ(r.SalesOrdIdentity, 1);
-  EXPECT_EQ(r.SalesOrdDate, Date::FromYmd(2026, 12, 3));
   EXPECT_EQ(r.ExchangeRate, 0.377);
-  EXPECT_EQ(r.CustomerPONo, "PO-55");
   EXPECT_EQ(r.CustomerPODate, Date::FromYmd(2026, 12, 1));
-  EXPECT_EQ(r.DeliveryDate, Date::FromYmd(2026, 12, 10));
-  EXPECT_EQ(r.SalesOrdFCDiscAmount, 19.89);
   EXPECT_FALSE(r.ProcessFlag);
   ASSERT_EQ(shown->Rows(), 5);  // three lines plus two
-  EXPECT_EQ(shown->TextMatrix(1, 1), "P100");
   EXPECT_EQ(shown->TextMatrix(1, 7), "6.63");  // the foreign price of a foreign order
   EXPECT_EQ(shown->TextMatrix(1, 13), "0007");
   EXPECT_EQ(shown->TextMatrix(1, 16), "0101PRJ0007");
-  EXPECT_EQ(shown->TextMatrix(1, 15), "2.5");
   EXPECT_EQ(shown->TextMatrix(2, 1), "");
   EXPECT_EQ(shown->TextMatrix(2, 4), "Hour-Monthly");
   EXPECT_EQ(shown->TextMatrix(3, 17), "1");

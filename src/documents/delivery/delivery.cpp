@@ -102,8 +102,8 @@ Layout<C> MakeLayout() {
                    .fc_column = "Sales_Ord_Overall_FC_Disc"},
       .not_found = "Invalid Delivery No",
   };
-  const auto W = Write::kAlways, New = Write::kNewOnly, Keep = Write::kKeepWhenBlank,
-             Null = Write::kNullWhenBlank, Never = Write::kNever;
+  const auto W = Write::kAlways, New = Write::kNewOnly, Keep = Write::kKeepWhenEmpty,
+             Null = Write::kNullWhenEmpty, Never = Write::kNever;
   const auto P = Read::kPlain, Req = Read::kRequired, KeepRead = Read::kKeepOnNull;
   // A delivery on cash that is not paid yet keeps its total as the balance to collect.
   auto unpaid_cash = [](const C& c) {
@@ -129,9 +129,9 @@ Layout<C> MakeLayout() {
       {"CancelFlag", &C::CancelFlag, "Cancel_Flag", Never, P},
       {"AllowCancelFlag", &C::AllowCancelFlag, "Allow_Cancel_Flag", Never, P},
       {"EmployeeID", &C::EmployeeID, "Employee_ID", W, KeepRead,
-       NullUnless(&C::EmployeeID, &C::EmployeeID)},
+       NullUnless(&C::EmployeeID, &C::EmployeeID, false)},
       {"EmployeeName", &C::EmployeeName, "Employee_Name", W, KeepRead,
-       NullUnless(&C::EmployeeID, &C::EmployeeName)},
+       NullUnless(&C::EmployeeID, &C::EmployeeName, false)},
       {"ProcessFlag", &C::ProcessFlag, "Processed_Flag", Never, P},
       {"DeliveryDate", &C::DeliveryDate, "Delivery_Date", W, Req},
       {"DeliveryEndDate", &C::DeliveryEndDate, "Delivery_End_Date", W, Req},
@@ -151,7 +151,8 @@ Layout<C> MakeLayout() {
        unpaid_cash},
       {"PaidFlag", &C::PaidFlag, "Paid_Flag", W, P},
       {"InvoicedFlag", &C::InvoicedFlag, "Invoiced_Flag", Never, P},
-      {"DeliveryComments", &C::DeliveryComments, "Delivery_Comments", Null, KeepRead},
+      {"DeliveryComments", &C::DeliveryComments, "Delivery_Comments", Write::kNullWhenBlank,
+       KeepRead},
       {"SourceName", &C::SourceName, "source_Name", Keep, KeepRead},
       {"CustomerAddressCode", &C::CustomerAddressCode, "Address_Code", Null, KeepRead},
       {"DeliveryRefNo", &C::DeliveryRefNo, "Delivery_Ref_No", W, KeepRead,

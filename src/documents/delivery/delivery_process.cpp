@@ -22,11 +22,11 @@ const NumberingTables kTables{"Delivery_Master",
                               "Invalid Delivery No",
                               "Error while Processing, Invalid Temporary Delivery No."};
 
-// Every line keeps a value: its cost when it leaves stock, else its unit price. The location's
-// stock counts the line's own units.
+// A line is valued at its cost when it leaves stock, else at its unit price. The location's stock
+// counts the line's own units.
 const GoodsColumns kGoods{
     "Delivery_Detail",         "Delivery_No", "Delivery_Qty", "Delivery_Dtl_Unit_Price",
-    "Delivery_Dtl_Unit_Price", true,          false};
+    "Delivery_Dtl_Unit_Price", false};
 
 // The source's delivered quantities: the order's lines (and its delivered flag), or the cash
 // memo's lines, whose goods left stock with the memo, so each delivery line takes the delivered
@@ -97,13 +97,26 @@ CostAccounts BranchAccounts(Connection& conn, const std::string& branch) {
   return a;
 }
 
-// The goods leave stock, the cost pair of each costed line, and the items' ordered quantities.
+// Every line valued (the stock lines taken out of stock at cost), then the movements, the cost
+// pairs and the location stock with the items' ordered quantities, each over all lines in turn.
 void PostGoods(Delivery& d, const ResultSet& rows) {
   const Value stamp(convert::FormatDayMonthName(d.LastUpdate));
+  const GoodsDocument doc{d.AdoDBConnectionObject,
+                          d.CompanyPrefix,
+                          d.BranchPrefix,
+                          d.StockMovementPrefix,
+                          d.DeliveryNo,
+                          d.DeliveryDate,
+                          d.DeliveryComments,
+                          stamp};
   auto lines = GoodsLines(rows, kGoods);
-  TakeGoodsOut({d.AdoDBConnectionObject, d.CompanyPrefix, d.BranchPrefix, d.StockMovementPrefix,
-                d.DeliveryNo, d.DeliveryDate, d.DeliveryComments, stamp},
-               kGoods, lines);
+  LockItems(doc, lines);
+  for (auto& l : lines) {
+    if (l.stock()) TakeLineOut(doc, l);
+    KeepLineValue(doc, kGoods, l);
+  }
+  for (const auto& l : lines)
+    if (l.stock()) MovementOut(doc, l);
   std::optional<CostAccounts> accounts;
   const LedgerHeader h{d.AdoDBConnectionObject, d.DeliveryNo,   d.DocumentPrefix,
                        d.DeliveryDate,          d.CurrencyCode, d.CurrencySymbol,
@@ -115,6 +128,7 @@ void PostGoods(Delivery& d, const ResultSet& rows) {
   }
   for (const auto& l : lines) {
     if (!l.stock()) continue;
+    LocationStockOut(doc, kGoods, l);
     auto inventory = NewModule("QLNInventory.Inventory",
                                {{"AdoConnectionObject", Value(d.AdoDBConnectionObject)},
                                 {"BranchPrefix", Value(d.BranchPrefix)},

@@ -59,7 +59,7 @@ Layout<C> MakeLayout() {
       .not_found = "Invalid Delivery No",
       .no_lines = "Invalid Delivery No",
   };
-  const auto W = Write::kAlways, New = Write::kNewOnly, Null = Write::kNullWhenBlank,
+  const auto W = Write::kAlways, New = Write::kNewOnly, Null = Write::kNullWhenEmpty,
              Never = Write::kNever;
   const auto P = Read::kPlain, Req = Read::kRequired, Keep = Read::kKeepOnNull,
              NoRead = Read::kNever;
@@ -105,9 +105,9 @@ Layout<C> MakeLayout() {
       {nullptr, &C::DirectDeliveryTotalAmount, "Balance_Amount", W, NoRead, nullptr, on_credit},
       {nullptr, &C::DirectDeliveryFCTotalAmount, "Balance_FCAmount", W, NoRead, nullptr, on_credit},
       {"EmployeeID", &C::EmployeeID, "Employee_ID", W, NoRead,
-       NullUnless(&C::EmployeeID, &C::EmployeeID)},
+       NullUnless(&C::EmployeeID, &C::EmployeeID, false)},
       {"EmployeeName", &C::EmployeeName, "Employee_Name", W, NoRead,
-       NullUnless(&C::EmployeeID, &C::EmployeeName)},
+       NullUnless(&C::EmployeeID, &C::EmployeeName, false)},
       {"PaidFlag", &C::PaidFlag, "Paid_Flag", W, P},
       {"InvoicedFlag", &C::InvoicedFlag, "Invoiced_Flag", Never, P},
       {"DirectDeliveryComments", &C::DirectDeliveryComments, "Direct_Delivery_Comments", W, Keep,

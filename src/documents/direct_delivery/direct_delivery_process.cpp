@@ -21,53 +21,55 @@ const NumberingTables kTables{"Direct_Delivery_Master",
                               "Invalid Delivery No",
                               ""};  // a delivery without lines is no error
 
-// A line that moves no stock is valued at its amount and keeps no value; the location's stock
+// An item the stock module does not keep is valued at the line's amount; the location's stock
 // counts base units.
-const GoodsColumns kGoods{"Direct_Delivery_Detail",
-                          "Direct_Delivery_No",
-                          "Direct_Delivery_Qty",
-                          nullptr,
-                          "Direct_Delivery_Item_Amount",
-                          false,
-                          true};
+const GoodsColumns kGoods{"Direct_Delivery_Detail",      "Direct_Delivery_No",
+                          "Direct_Delivery_Qty",         nullptr,
+                          "Direct_Delivery_Item_Amount", true};
 
-// The cost pair of each costed line on its item's own accounts (read once per item), with the
+// The cost pairs of a delivery's lines, on each item's own accounts (read once per item), with the
 // foreign amount at the delivery date's rate.
-void PostCosts(DirectDelivery& d, const std::vector<GoodsLine>& lines) {
-  std::map<std::string, CostAccounts> accounts;
-  ObjectRef currency;
-  const LedgerHeader h{d.AdoDBConnectionObject, d.DirectDeliveryNo, d.DocumentPrefix,
-                       d.DirectDeliveryDate,    d.CurrencyCode,     d.CurrencySymbol,
-                       d.ForeignCurrencyFlag,   Value(d.LastUpdate)};
-  for (const auto& l : lines) {
-    if (l.item_type != 0) continue;  // type 3 moves stock but posts no cost
-    auto known = accounts.find(l.item);
-    if (known == accounts.end()) {
+class Costs {
+ public:
+  explicit Costs(DirectDelivery& d)
+      : d_(d), h_{d.AdoDBConnectionObject, d.DirectDeliveryNo, d.DocumentPrefix,
+                  d.DirectDeliveryDate,    d.CurrencyCode,     d.CurrencySymbol,
+                  d.ForeignCurrencyFlag,   Value(d.LastUpdate)} {}
+
+  void Post(const GoodsLine& l) {
+    auto known = accounts_.find(l.item);
+    if (known == accounts_.end()) {
       auto inventory = NewModule("QLNInventory.Inventory",
-                                 {{"AdoConnectionObject", Value(d.AdoDBConnectionObject)},
+                                 {{"AdoConnectionObject", Value(d_.AdoDBConnectionObject)},
                                   {"ItemCode", Value(l.item)},
-                                  {"CompanyPrefix", Value(d.CompanyPrefix)},
-                                  {"BranchPrefix", Value(d.BranchPrefix)}});
+                                  {"CompanyPrefix", Value(d_.CompanyPrefix)},
+                                  {"BranchPrefix", Value(d_.BranchPrefix)}});
       if (auto err = Call(inventory, "Get_Item_Account")) throw Error(*err);
-      known = accounts
+      known = accounts_
                   .emplace(l.item, CostAccounts{inventory->Get("InventoryAccountNo").ToText(),
                                                 inventory->Get("COGSAccountNo").ToText(),
                                                 inventory->Get("FOCAccountNo").ToText()})
                   .first;
     }
     double fc = l.value;
-    if (d.ForeignCurrencyFlag) {
-      if (!currency)
-        currency =
-            NewModule("QLNCurrency.Currency", {{"ConnectionString", Value(d.ADOConnectionString)},
-                                               {"Database", Value(d.Database)},
-                                               {"RateDate", Value(d.DirectDeliveryDate)}});
-      std::vector<Value> args{Value(l.value), Value(d.CurrencyCode), Value(0.0), Value()};
-      fc = currency->Invoke("Convert_Into_FC", args).ToDouble();
+    if (d_.ForeignCurrencyFlag) {
+      if (!currency_)
+        currency_ =
+            NewModule("QLNCurrency.Currency", {{"ConnectionString", Value(d_.ADOConnectionString)},
+                                               {"Database", Value(d_.Database)},
+                                               {"RateDate", Value(d_.DirectDeliveryDate)}});
+      std::vector<Value> args{Value(l.value), Value(d_.CurrencyCode), Value(0.0), Value()};
+      fc = currency_->Invoke("Convert_Into_FC", args).ToDouble();
     }
-    PostCostPair(h, known->second, "Free of Cost Account : Item Code - ", l, fc);
+    PostCostPair(h_, known->second, "Free of Cost Account : Item Code - ", l, fc);
   }
-}
+
+ private:
+  DirectDelivery& d_;
+  LedgerHeader h_;
+  std::map<std::string, CostAccounts> accounts_;
+  ObjectRef currency_;
+};
 
 }  // namespace
 
@@ -93,11 +95,21 @@ bool DirectDelivery::Process_Direct_Delivery() {
 
     if (mode.Posts()) {
       conn = connection_rule::ObjectOnly(AdoDBConnectionObject);
+      const GoodsDocument doc{
+          AdoDBConnectionObject, CompanyPrefix,      BranchPrefix, StockMovementPrefix,
+          DirectDeliveryNo,      DirectDeliveryDate, "",           Value(LastUpdate)};
       auto lines = GoodsLines(ReadLinesWithItems(*conn, kGoods, DirectDeliveryNo), kGoods);
-      TakeGoodsOut({AdoDBConnectionObject, CompanyPrefix, BranchPrefix, StockMovementPrefix,
-                    DirectDeliveryNo, DirectDeliveryDate, "", Value(LastUpdate)},
-                   kGoods, lines);
-      PostCosts(*this, lines);
+      LockItems(doc, lines);
+      Costs costs(*this);
+      // Line by line: out of stock, out of its location, its cost pair, its movement, its value.
+      for (auto& l : lines) {
+        if (!l.stock()) continue;
+        TakeLineOut(doc, l);
+        LocationStockOut(doc, kGoods, l);
+        if (l.item_type == 0) costs.Post(l);  // type 3 moves stock but posts no cost
+        MovementOut(doc, l);
+        KeepLineValue(doc, kGoods, l);
+      }
     }
     // Off-line deliveries settle the counter too, so the next one never reuses the number.
     if (auto err = numbering.Settle()) return Fail(*err);

@@ -116,7 +116,7 @@ Layout<C> MakeLayout() {
             if (o.ProcessFlag || o.CancelFlag || grid.Rows() - 1 < count) grid.SetRows(count + 2);
           },
   };
-  const auto W = Write::kAlways, New = Write::kNewOnly, Null = Write::kNullWhenBlank,
+  const auto W = Write::kAlways, New = Write::kNewOnly, Null = Write::kNullWhenEmpty,
              Never = Write::kNever;
   const auto P = Read::kPlain, Req = Read::kRequired, Keep = Read::kKeepOnNull,
              NoRead = Read::kNever;
@@ -158,9 +158,9 @@ Layout<C> MakeLayout() {
       {"CustomerPONo", &C::CustomerPONo, "Customer_PO_No", Null, Keep},
       {"CustomerPODate", &C::CustomerPODate, "Customer_PO_Date", W, NoRead},
       {"EmployeeID", &C::EmployeeID, "Employee_ID", W, Keep,
-       NullUnless(&C::EmployeeID, &C::EmployeeID)},
+       NullUnless(&C::EmployeeID, &C::EmployeeID, true)},
       {"EmployeeName", &C::EmployeeName, "Employee_Name", W, Keep,
-       NullUnless(&C::EmployeeID, &C::EmployeeName)},
+       NullUnless(&C::EmployeeID, &C::EmployeeName, true)},
       {"DeliveryDate", &C::DeliveryDate, "Delivery_Date", W, Keep},
       {"LocationID", &C::LocationID, "Location_ID", W, NoRead},
       {"LocationName", &C::LocationName, "Location_Name", Null, NoRead},
