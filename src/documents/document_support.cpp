@@ -72,4 +72,14 @@ Grid& RequireGrid(const GridRef& grid, const char* property) {
   return *grid;
 }
 
+void RequireColumns(Grid& grid, std::int32_t count) {
+  if (grid.Cols() < count)
+    throw Error("Subscript out of range: the grid has " + std::to_string(grid.Cols()) +
+                " columns and the lines need " + std::to_string(count));
+}
+
+Date DayOf(const Date& when) {
+  return Date{std::chrono::sys_seconds{std::chrono::floor<std::chrono::days>(when.time)}};
+}
+
 }  // namespace qlnsales::documents

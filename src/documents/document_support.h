@@ -48,5 +48,11 @@ std::string GridNumber(double value);
 void EnsureRow(Grid& grid, std::int32_t row);
 
 Grid& RequireGrid(const GridRef& grid, const char* property);
+// Fails, as the grid itself would on the first missing cell, when it has fewer than `count`
+// columns.
+void RequireColumns(Grid& grid, std::int32_t count);
+
+// The day of a time stamp, its time of day dropped.
+Date DayOf(const Date& when);
 
 }  // namespace qlnsales::documents

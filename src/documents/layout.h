@@ -11,6 +11,7 @@
 // The flows throw Error with the document's own text; the document runs them in its error trap.
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <string>
@@ -139,7 +140,14 @@ struct Layout {
   std::string C::*currency_code;
   std::string C::*currency_symbol;
   std::string C::*company_prefix;
+  std::string C::*branch_prefix;
+  std::string C::*document_prefix;
   Date C::*last_update;
+  // The class's texts for a company, branch or document prefix that is not two, two and three
+  // characters long: a number is read by position, so such a document could never be processed.
+  const char* bad_company;
+  const char* bad_branch;
+  const char* bad_document;
   std::vector<Field<C>> header;
   std::vector<Cell<C>> cells;
   Walk walk = Walk::kUntilBlank;
@@ -213,9 +221,30 @@ DispatchTable BuildDispatch(const Layout<C>& layout, M methods) {
   return builder.Build();
 }
 
+// The prefixes of the document's series, checked before anything is written.
+template <class C>
+void CheckSeries(const C& self, const Layout<C>& l) {
+  if ((self.*l.company_prefix).size() != 2) throw Error(l.bad_company);
+  if ((self.*l.branch_prefix).size() != 2) throw Error(l.bad_branch);
+  if ((self.*l.document_prefix).size() != 3) throw Error(l.bad_document);
+}
+
+// The grid holds every column a save reads, checked before the stored lines are deleted.
+template <class C>
+Grid& RequireLinesGrid(const C& self, const Layout<C>& l) {
+  Grid& grid = RequireGrid(self.*l.grid, l.grid_property);
+  std::int32_t widest = std::max({l.code_col, l.name_col, l.tick_col, l.discount.amount_col,
+                                  l.discount.fc_amount_col, l.discount.when_col});
+  for (const auto& c : l.cells)
+    if (c.column) widest = std::max(widest, c.col);
+  RequireColumns(grid, widest + 1);
+  return grid;
+}
+
 // The master row, added or written over; a document saved again loses its lines first.
 template <class C>
 void SaveMaster(C& self, const Layout<C>& l, Connection& conn) {
+  CheckSeries(self, l);
   if (auto symbol = CurrencySymbolOf(conn, self.*l.currency_code))
     self.*l.currency_symbol = *symbol;
   if (l.before_save) l.before_save(self, conn);
@@ -294,7 +323,8 @@ void SaveLines(C& self, const Layout<C>& l, Connection& conn) {
 // for the caller's trap, as the flows below.
 template <class C>
 bool CreateDocument(C& self, const Layout<C>& l, const Series& series, bool with_lines) {
-  if (with_lines) RequireGrid(self.*l.grid, l.grid_property);  // before anything is written
+  CheckSeries(self, l);  // before anything is written
+  if (with_lines) RequireLinesGrid(self, l);
   CounterNumbering number(CounterNumbering::kTemporary);
   if (auto err = number.Draw(self.*l.connection, series)) throw Error(*err);
   self.*l.identity = number.identity();
@@ -309,7 +339,7 @@ bool CreateDocument(C& self, const Layout<C>& l, const Series& series, bool with
 // The document saved again under its number, lines and all.
 template <class C>
 bool UpdateDocument(C& self, const Layout<C>& l) {
-  RequireGrid(self.*l.grid, l.grid_property);  // before the old lines are deleted
+  RequireLinesGrid(self, l);  // before the old lines are deleted
   Connection& conn = *connection_rule::ObjectOnly(self.*l.connection);
   SaveMaster(self, l, conn);
   SaveLines(self, l, conn);

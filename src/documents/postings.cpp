@@ -99,4 +99,12 @@ ModuleError LocationOut(const ConnectionRef& conn, const std::string& company,
   return Call(stock, "UpdateLocationStock", {Value(std::int32_t{1})});
 }
 
+bool HasPostings(Connection& conn, const std::string& document_no) {
+  auto rs = conn.Query(
+      "SELECT (SELECT COUNT(*) FROM General_Ledger WHERE Document_No = ?) + (SELECT COUNT(*) FROM "
+      "Stock_Movement WHERE Document_No = ?) AS Postings",
+      {Value(document_no), Value(document_no)});
+  return rs.front().Int64("Postings") > 0;
+}
+
 }  // namespace qlnsales::documents

@@ -67,6 +67,10 @@ ModuleError LocationOut(const ConnectionRef& conn, const std::string& company,
                         const std::string& location_name, double quantity, const std::string& unit,
                         const Value& last_update);
 
+// A document counts as posted once ledger lines or stock movements carry its number. Postings are
+// made once: synchronising a document that has them answers "Already Processed".
+bool HasPostings(Connection& conn, const std::string& document_no);
+
 // Whether an item type is kept in stock (0 and 3; 3 posts no cost).
 inline bool IsStockType(std::int32_t type) {
   return type == 0 || type == 3;

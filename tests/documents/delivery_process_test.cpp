@@ -172,6 +172,56 @@ TEST_F(DeliveryProcessTest, OffLineAndReplicationModes) {
   EXPECT_TRUE(services::CheckBooks(*conn).empty());
 }
 
+TEST_F(DeliveryProcessTest, PostingsAreMadeOnceWhateverTheModes) {
+  // On-line, then synchronised: the postings exist, nothing is posted again.
+  Delivery d = Deliver(0.5);
+  ASSERT_TRUE(d.Process_Delivery(source)) << d.ErrDesc();
+  EXPECT_EQ(Stock("01P100"), 95);
+  const auto ledger = Count("General_Ledger");
+  d.OnlineFlag = false;
+  d.SyncFlag = true;
+  EXPECT_FALSE(d.Process_Delivery(source));
+  EXPECT_EQ(d.ErrDesc(), "Already Processed");
+  EXPECT_EQ(Stock("01P100"), 95);
+  EXPECT_EQ(Count("General_Ledger"), ledger);
+
+  // Off-line, synchronised, synchronised again: posted once.
+  Delivery e = Deliver();
+  e.OnlineFlag = false;
+  ASSERT_TRUE(e.Process_Delivery(source)) << e.ErrDesc();
+  e.SyncFlag = true;
+  ASSERT_TRUE(e.Process_Delivery(source)) << e.ErrDesc();
+  EXPECT_EQ(Stock("01P100"), 90);
+  EXPECT_FALSE(e.Process_Delivery(source));
+  EXPECT_EQ(e.ErrDesc(), "Already Processed");
+  EXPECT_EQ(Stock("01P100"), 90);
+  EXPECT_EQ(Count("Stock_Movement", "Document_No = ?", {e.DeliveryNo}), 3);
+  EXPECT_TRUE(services::CheckBooks(*conn).empty());
+}
+
+TEST_F(DeliveryProcessTest, SavesRefuseBadPrefixesAndNarrowGridsBeforeWriting) {
+  Delivery d = Deliver();
+  const auto lines = Count("Delivery_Detail", "Delivery_No = ?", {d.DeliveryNo});
+  ASSERT_EQ(lines, 4);
+  // An update whose grid lacks a column it reads keeps the stored lines.
+  auto narrow = std::make_shared<MemoryGrid>(3, 20);
+  d.DeliveryGridName = narrow;
+  EXPECT_FALSE(d.Update_Delivery());
+  EXPECT_EQ(d.ErrDesc(), "Subscript out of range: the grid has 20 columns and the lines need 23");
+  EXPECT_EQ(Count("Delivery_Detail", "Delivery_No = ?", {d.DeliveryNo}), lines);
+
+  Delivery bad = Deliver();
+  const auto masters = Count("Delivery_Master");
+  bad.DocumentPrefix = "DL";
+  EXPECT_FALSE(bad.Create_Delivery(true));
+  EXPECT_EQ(bad.ErrDesc(), "Invalid Document Prefix");
+  bad.DocumentPrefix = "DEL";
+  bad.BranchPrefix = "001";
+  EXPECT_FALSE(bad.Create_Delivery_Master());
+  EXPECT_EQ(bad.ErrDesc(), "Invalid Branch Prefix");
+  EXPECT_EQ(Count("Delivery_Master"), masters);
+}
+
 TEST_F(DeliveryProcessTest, ManualIdentitiesAndFailuresThatLeaveNothing) {
   Delivery d = Deliver(0.5);
   d.DocManualFlag = true;
@@ -257,6 +307,7 @@ TEST_F(DeliveryProcessTest, ADeliveryFromAProcessedCashMemoMovesNoStockAgain) {
   d.DocumentPrefix = "DEL";
   d.SourceNo = "0101CHM3";
   d.OnlineFlag = true;
+  d.LastUpdate = Date::FromYmd(2026, 12, 4, 15, 30);
   ASSERT_TRUE(d.Get_CashMemo_Details());
   d.DeliveryGridName->SetTextMatrix(1, 1, "1");
   d.DeliveryGridName->SetTextMatrix(1, 7, "1");
@@ -264,6 +315,11 @@ TEST_F(DeliveryProcessTest, ADeliveryFromAProcessedCashMemoMovesNoStockAgain) {
   ASSERT_TRUE(d.Update_Cash_Memo());
   ASSERT_TRUE(d.Process_Delivery(source)) << d.ErrDesc();
   EXPECT_EQ(Scalar("SELECT Cash_Memo_Delivered_Qty FROM Cash_Memo_Detail").ToDouble(), 1);
+  // The memo's stamps keep the day, not the time of day.
+  EXPECT_EQ(Scalar("SELECT Last_Update FROM Cash_Memo_Detail").ToDate(),
+            Date::FromYmd(2026, 12, 4));
+  EXPECT_EQ(Scalar("SELECT Last_Update FROM Cash_Memo_Master").ToDate(),
+            Date::FromYmd(2026, 12, 4));
   EXPECT_EQ(Scalar("SELECT Inventory_Value FROM Delivery_Detail").ToDouble(), 30);
   EXPECT_EQ(Stock("01P300"), 8);
   EXPECT_EQ(Count("General_Ledger"), 0);

@@ -182,12 +182,24 @@ TEST_F(DirectDeliveryTest, OffLineNumbersAndSettlesTheCounter) {
   ASSERT_TRUE(b.Create_Direct_Delivery());
   ASSERT_TRUE(b.Process_Direct_Delivery()) << b.ErrDesc();
   EXPECT_EQ(b.DirectDeliveryNo, "0101DDL2");  // never the same number twice
-  // Synchronisation later makes the postings under the same number.
+  // Synchronisation later makes the postings under the same number, stamped as the delivery was.
   b.SyncFlag = true;
+  b.LastUpdate = Date::FromYmd(2027, 1, 9);
   ASSERT_TRUE(b.Process_Direct_Delivery()) << b.ErrDesc();
   EXPECT_EQ(b.DirectDeliveryNo, "0101DDL2");
   EXPECT_EQ(Count("General_Ledger", "Document_No = '0101DDL2'"), 4);
+  EXPECT_EQ(Count("General_Ledger", "Document_No = '0101DDL2' AND Last_Update = ?",
+                  {Date::FromYmd(2026, 12, 5)}),
+            4);
   EXPECT_TRUE(services::CheckBooks(*conn).empty());
+  // Once posted, never again.
+  const double stock =
+      Scalar("SELECT Stock_In_Hand FROM Item_Master WHERE Item_Code = '01P300'").ToDouble();
+  EXPECT_FALSE(b.Process_Direct_Delivery());
+  EXPECT_EQ(b.ErrDesc(), "Already Processed");
+  EXPECT_EQ(Count("General_Ledger", "Document_No = '0101DDL2'"), 4);
+  EXPECT_EQ(Scalar("SELECT Stock_In_Hand FROM Item_Master WHERE Item_Code = '01P300'").ToDouble(),
+            stock);
 
   DirectDelivery c = Make(Lines());
   c.CurrencyCode = "XYZ";

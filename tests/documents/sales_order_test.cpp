@@ -113,7 +113,22 @@ TEST_F(SalesOrderTest, HeaderChecksInTheirOrder) {
   o.OrderGridName = grid;
   EXPECT_FALSE(o.Get_Order());
   EXPECT_EQ(o.ErrDesc(), "Invlaid Order No");
+
+  // A number is read by position: prefixes of another length are refused with the same texts.
+  o.AdoConnectionObject = conn;
+  for (auto [company, branch, document, message] :
+       {std::tuple{"010", "01", "SOR", "Invalid Comapny Prefix"},
+        std::tuple{"01", "1", "SOR", "Invalid Branch Prefix"},
+        std::tuple{"01", "01", "SO", "Invalid Document Prefix"},
+        std::tuple{"01", "01", "SORD", "Invalid Document Prefix"}}) {
+    o.CompanyPrefix = company;
+    o.BranchPrefix = branch;
+    o.DocumentPrefix = document;
+    EXPECT_FALSE(o.Create_Order());
+    EXPECT_EQ(o.ErrDesc(), message);
+  }
   EXPECT_EQ(Count("Sales_Order_Master"), 0);
+  EXPECT_EQ(Count("Document_Prefix", "Document_Next_No <> 1 AND Document_Prefix = 'SOR'"), 0);
 }
 
 // What the layout round trip does not show: the rules behind the stored values.
@@ -208,7 +223,7 @@ TEST_F(SalesOrderTest, ReadBackIntoAFreshObjectAndGrid) {
   EXPECT_EQ(r.ExchangeRate, 0.377);
   EXPECT_EQ(r.CustomerPODate, Date::FromYmd(2026, 12, 1));
   EXPECT_FALSE(r.ProcessFlag);
-  ASSERT_EQ(shown->Rows(), 5);  // three lines plus two
+  ASSERT_EQ(shown->Rows(), 5);                 // three lines plus two
   EXPECT_EQ(shown->TextMatrix(1, 7), "6.63");  // the foreign price of a foreign order
   EXPECT_EQ(shown->TextMatrix(1, 13), "0007");
   EXPECT_EQ(shown->TextMatrix(1, 16), "0101PRJ0007");

@@ -66,7 +66,12 @@ Layout<C> MakeLayout() {
       .currency_code = &C::CurrencyCode,
       .currency_symbol = &C::CurrencySymbol,
       .company_prefix = &C::CompanyPrefix,
+      .branch_prefix = &C::BranchPrefix,
+      .document_prefix = &C::DocumentPrefix,
       .last_update = &C::LastUpdate,
+      .bad_company = "Invalid Company Prefix",
+      .bad_branch = "Invalid Branch Prefix",
+      .bad_document = "Invalid Document Prefix",
       .header = {},
       .cells = {{2, "Item_Code", CellKind::kItemCode},
                 {3, "Item_Name", CellKind::kTrimmed},
@@ -244,7 +249,7 @@ bool MarkSource(Delivery& d, const SourceColumns& s) {
       Record()
           .Set("Allow_Cancel_Flag", 0)
           .Set("process_Flag", 1)
-          .Set("Last_Update", Stamp(s.master, d.LastUpdate))
+          .Set("Last_Update", Stamp(s.master, DayOf(d.LastUpdate)))
           .Update(*d.AdoDBConnectionObject, s.master, Record().Set(s.number, d.SourceNo));
   if (changed == 0) throw Error(s.invalid_number);
   return true;

@@ -56,7 +56,7 @@ void UpdateSource(Delivery& d, bool from_cash_memo, const ResultSet& lines) {
       conn.Execute(
           "UPDATE Cash_Memo_Detail SET Cash_Memo_Delivered_Qty = Cash_Memo_Delivered_Qty "
           "+ ?, Last_Update = ? WHERE Cash_Memo_No = ? AND SL_No = ?",
-          {Value(qty), Stamp("Cash_Memo_Detail", d.LastUpdate), Value(d.SourceNo), serial});
+          {Value(qty), Stamp("Cash_Memo_Detail", DayOf(d.LastUpdate)), Value(d.SourceNo), serial});
       const double value =
           memo_qty == 0 ? 0 : memo.front().Double("Inventory_Value") * qty / memo_qty;
       conn.ExecuteDeferred(
@@ -154,9 +154,11 @@ bool Delivery::Process_Delivery(std::string& /*source: not used*/) {
             .empty() &&
         !conn->Query("SELECT Cash_Memo_No FROM Cash_Memo_Master WHERE Cash_Memo_No = ?", {source})
              .empty();
-    // A delivery numbered off-line keeps the stamp it was given then.
-    if (mode.KeepsStoredIdentity())
+    if (mode.KeepsStoredIdentity()) {
+      if (HasPostings(*conn, numbering.temporary_number())) return Fail("Already Processed");
+      // A delivery numbered off-line keeps the stamp it was given then.
       if (auto when = convert::ParseDate(stored.Text("Last_Update"))) LastUpdate = *when;
+    }
     numbering.Assign(AdoDBConnectionObject, {CompanyPrefix, BranchPrefix, DocumentPrefix}, mode,
                      Record().Set("Processed_Flag", 1), Stamp(kTables.master_table, LastUpdate),
                      Stamp(kTables.detail_table, LastUpdate));

@@ -87,6 +87,12 @@ bool DirectDelivery::Process_Direct_Delivery() {
     CompanyPrefix = numbering.stored().Text("Company_Prefix");
     BranchPrefix = numbering.stored().Text("Branch_Prefix");
     const ProcessMode mode{ModeOf(OnlineFlag, SyncFlag), DocFlag, manualDocIdentity};
+    if (mode.KeepsStoredIdentity()) {
+      if (HasPostings(*conn, numbering.temporary_number())) return Fail("Already Processed");
+      // A delivery numbered off-line keeps the stamp it was given then.
+      if (!numbering.stored().IsNull("Last_Update"))
+        LastUpdate = numbering.stored().DateValue("Last_Update");
+    }
     numbering.Assign(AdoDBConnectionObject, {CompanyPrefix, BranchPrefix, DocumentPrefix}, mode,
                      Record().Set("Processed_Flag", 1).Set("Allow_Cancel_Flag", 0),
                      Value(LastUpdate), Value(LastUpdate));
