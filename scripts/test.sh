@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the test suite into build/tests, and runs it on SQLite and on
-# a throw-away PostgreSQL server. With CI=true it builds with warnings as errors and runs the
+# a throw-away PostgreSQL server, then builds and runs the example host against the installed
+# package. With CI=true it builds with warnings as errors and runs the
 # suite once more from build/asan, under the address and undefined-behaviour sanitizers.
 # A run in which no test ran has failed.
 set -euo pipefail
@@ -27,6 +28,8 @@ run_suite() { # run_suite BUILD_DIR LABEL
 
 scripts/build.sh tests
 run_suite build/tests "tests"
+# The installed package, used by a host program of its own.
+scripts/example.sh build/tests || failed=1
 
 if [ "${CI:-}" = true ]; then
   scripts/build.sh asan
