@@ -56,6 +56,7 @@
 #include "db/driver.h"
 #include "db/schema.h"
 #include "db/stats.h"
+#include "progress.h"
 #include "qlnsales/delivery.h"
 #include "qlnsales/sales_order.h"
 #include "sample/sample_company.h"
@@ -671,9 +672,11 @@ void Measure(std::vector<Target>& targets, int docs, const std::vector<Placement
     for (int i = 0; i < kWarmUp; ++i) t.floor->Document();
     t.held_before = t.db->Deliveries();
   }
+  cli::Progress progress("  measuring, round", kBatches);
   for (int round = 0; round < kBatches; ++round)
     for (std::size_t p = 0; p < placements.size(); ++p)
       for (Target& t : targets) {
+        progress.Step(round + 1);
         machine.Place(placements[p]);
         TimeBatch(
             t.module[p], batch, [&] { t.db->Deliver(); }, machine);
@@ -716,7 +719,13 @@ void PrintBooks(const Target& t) {
 void Load(BenchDb& db, FloorWriter& floor, int documents, const char* name) {
   auto start = Clock::now();
   floor.Sync();
-  for (int i = 0; i < documents; ++i) floor.Document();
+  {
+    cli::Progress progress(std::string("  loading the ") + name + " database", documents);
+    for (int i = 0; i < documents; ++i) {
+      floor.Document();
+      progress.Step(i + 1);
+    }
+  }
   const double load_s = Seconds(start);
   start = Clock::now();
   db.Maintain();

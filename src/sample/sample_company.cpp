@@ -156,7 +156,11 @@ void SetAccountPreferences(Connection& c, const std::string& company, const std:
       .Insert(c, "Default_Account_Preferences");
 }
 
-bool AddSampleCompany(Connection& c) {
+bool AddSampleCompany(Connection& c,
+                      const std::function<void(int part, int parts, const char* name)>& step) {
+  auto part = [&step](int n, const char* name) {
+    if (step) step(n, 5, name);
+  };
   if (!c.Query("SELECT Branch_Prefix FROM Branch_Master WHERE Company_Prefix = ? AND "
                "Branch_Prefix = ?",
                {"01", "01"})
@@ -165,12 +169,14 @@ bool AddSampleCompany(Connection& c) {
   bool own = !c.InTransaction();
   if (own) c.BeginTrans();
   try {
+    part(1, "branches and currencies");
     AddBranch(c, "01", "01", "Head Office");
     AddBranch(c, "01", "02", "Harbour Branch");
     AddCurrency(c, "BHD", "Local Dinar", "BD");
     AddCurrency(c, "USD", "US Dollar", "$");
     AddExchangeRate(c, "USD", Date::FromYmd(2026, 1, 1), 0.376);
     AddExchangeRate(c, "USD", Date::FromYmd(2026, 11, 1), 0.377);
+    part(2, "accounts, preferences, locations and series");
     for (const std::string branch : {"01", "02"}) {
       const std::string p = "01" + branch;
       AddAccount(c, p + "1000", "Cash in Hand", "Asset");
@@ -202,6 +208,7 @@ bool AddSampleCompany(Connection& c) {
                {"OBR", "Opening Balance Receipt"}})
         AddSeries(c, "01", branch, prefix, name);
     }
+    part(3, "tax authorities and codes");
     // Tax: one authority and a standard code per branch; codes carry company and branch.
     for (const std::string branch : {"01", "02"}) {
       const std::string p = "01" + branch;
@@ -230,6 +237,7 @@ bool AddSampleCompany(Connection& c) {
           .Set("TaxAuthorityRate", 10.0)
           .Insert(c, "TaxCodeDetails");
     }
+    part(4, "items and opening stock");
     AddItem(c, "01P100", "Printer Paper A4", 0, "Box");
     AddItem(c, "01P200", "Ink Cartridge", 0, "Pcs");
     AddItem(c, "01P300", "Desk Lamp", 0, "Pcs");
@@ -245,6 +253,7 @@ bool AddSampleCompany(Connection& c) {
     c.Execute(
         "UPDATE Chart_Of_Accounts SET Opening_Balance = -(SELECT SUM(Stock_Amount) FROM "
         "Item_Master) WHERE Account_No = '01013000'");
+    part(5, "committing");
     if (own) c.CommitTrans();
   } catch (...) {
     if (own && c.InTransaction()) c.RollbackTrans();

@@ -3,6 +3,7 @@
 // each states only what matters to it.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "qlnsales/connection.h"
@@ -34,7 +35,10 @@ void SetAccountPreferences(Connection& c, const std::string& company, const std:
 // Company 01 with branches 01 and 02, a local and a foreign currency with rates, a chart of
 // accounts, preferences, items, locations, a tax authority and code per branch, and the
 // series of every document class. Returns
-// false (and adds nothing) when branch 01 of company 01 is already there.
-bool AddSampleCompany(Connection& c);
+// false (and adds nothing) when branch 01 of company 01 is already there. `step`, when given,
+// hears each part as it starts (its number from 1, the count of parts and its name), so that a
+// slow server can be watched.
+bool AddSampleCompany(Connection& c,
+                      const std::function<void(int part, int parts, const char* name)>& step = {});
 
 }  // namespace qlnsales::refdata

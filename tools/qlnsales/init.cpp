@@ -1,6 +1,7 @@
 #include <fmt/core.h>
 
 #include "commands.h"
+#include "progress.h"
 #include "qlnsales/connection.h"
 #include "qlnsales/database.h"
 #include "sample/sample_company.h"
@@ -23,7 +24,12 @@ int Init(const std::string& db, bool sample) {
   else
     fmt::print("Schema version {} created.\n", CurrentSchemaVersion());
   if (sample) {
-    bool added = refdata::AddSampleCompany(conn);
+    bool added;
+    {  // the progress line is gone before the result is printed
+      Progress progress("Adding the sample company", 5);
+      added = refdata::AddSampleCompany(
+          conn, [&progress](int part, int, const char* name) { progress.Step(part, name); });
+    }
     fmt::print("{}\n", added ? "Sample company 01 added." : "Sample company 01 is already there.");
   }
   return 0;
