@@ -379,7 +379,9 @@ class Inspection {
       auto value = Amount(r["Inventory_Value"]);
       if (!value || *value != 0) e.valued = true;
       if (r.IsNull("Known_Item")) continue;  // processing refuses an unknown item on-line
-      const std::int32_t type = r.IsNull("Item_Type") ? 0 : r.Int32("Item_Type");
+      // A type that is no number (SQLite keeps any text) counts as 0, like a type not set.
+      const auto type_number = Amount(r["Item_Type"]);
+      const double type = type_number ? *type_number : 0;
       if (type != 0 && type != 3) continue;
       ++e.stock_lines[r.Text("Item_Code")];
       if (type == 0) e.costed = true;
