@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <unistd.h>
+
 #include "commands.h"
 #include "support/fixture.h"
 
@@ -33,7 +35,9 @@ TEST_F(CheckCommandTest, ChecksAnExistingDatabaseOnlyAndTellsWhatItChecked) {
   EXPECT_EQ(out.find("The books hold"), std::string::npos) << out;
 
   // A path with no database behind it is refused, and no empty database is left there.
-  const auto missing = std::filesystem::temp_directory_path() / "qlnsales-check-missing.db";
+  // A name of this process's own: suites of other trees may run beside this one.
+  const auto missing = std::filesystem::temp_directory_path() /
+                       ("qlnsales-check-missing-" + std::to_string(getpid()) + ".db");
   std::filesystem::remove(missing);
   for (const std::string& db : {missing.string(), "sqlite:" + missing.string()}) {
     try {
