@@ -44,8 +44,9 @@ ResultSet StoredItems(Connection& conn, const std::string& customer, const std::
       {customer, branch});
 }
 
+// A row without a type belongs to no set: it could not be marked processed by its type.
 bool OfType(const Row& row, const std::string& type) {
-  return TypeKey(row.Text("OBType")) == TypeKey(type);
+  return !row.IsNull("OBType") && TypeKey(row.Text("OBType")) == TypeKey(type);
 }
 
 // Removes the set of `type`, under every spelling it is stored with.
