@@ -95,6 +95,9 @@ class Customer : public BusinessObject {
   // without the company prefix. A run-time error reaches the caller.
   bool Change_Customer_Code();
   // Changes one customer code in every table that carries it. A run-time error reaches the caller.
+  // Refused before anything is written while the new code still has rows in a table whose key
+  // holds the code: "The code <new> still has rows in <table>; remove them before changing a code
+  // to it".
   bool Change_Code(std::string& pOldCode, std::string& pNewCode);
   bool Execute_Change_Code(std::string& pTableName, std::string& pChangeColName,
                            std::string& pNewValue, std::string& pWhere);

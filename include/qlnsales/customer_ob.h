@@ -29,12 +29,17 @@ class CustomerOB : public BusinessObject {
 
   // Checks the customer, the connection and the grid (reference, date, amount per row).
   bool Validation();
+  // Types are compared without regard to case or surrounding blanks: "Debit" and " DEBIT " name
+  // one set of the customer in the branch.
+  //
   // Replaces the stored items of the type in the branch by the grid's entries.
   bool Create_OB(std::string OBType);
   // Fills the grid with the stored items; ProcessedFlag tells whether any was processed.
   bool Get_OB(std::string OBType);
   // Generates a processed invoice ("Debit") or advance receipt, with its receivable line, for
-  // every stored item not yet processed, and moves the ledger account's opening balance.
+  // every stored item not yet processed, and moves the ledger account's opening balance. A
+  // customer missing from the customer master fails first: "Invalid Customer: <code> is not in
+  // the customer master."
   bool Process_OB(std::string OBType);
 
   std::string_view ClassName() const override { return "QLNSales.CustomerOB"; }

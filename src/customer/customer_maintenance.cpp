@@ -43,6 +43,15 @@ constexpr std::pair<const char*, const char*> kCodeColumns[] = {
     {"Customer_Address", "Customer_Code"},
     {"Customer_Master_Balance", "Customer_Code"}};
 
+// The tables a code change rewrites whose unique key holds the customer code. Rows the new code
+// still owns there (a deleted customer's leftover balances or addresses) would collide with the
+// renamed rows half-way through, or silently become the renamed customer's.
+constexpr std::pair<const char*, const char*> kKeyedByCode[] = {
+    {"Customer_Master", "Customer_Code"},
+    {"Customer_OB", "Customer_Code"},
+    {"Customer_Address", "Customer_Code"},
+    {"Customer_Master_Balance", "Customer_Code"}};
+
 bool IsDebit(const std::string& type) {
   return convert::UCase(convert::Trim(type)) == "DEBIT";
 }
@@ -163,6 +172,24 @@ bool Customer::Change_Customer_Code() {
 
 bool Customer::Change_Code(std::string& pOldCode, std::string& pNewCode) {
   return AllOrNothing([&] {
+    // Refused before anything is written. A database error here ends the change the way one of
+    // its statements would: False with the error's text.
+    if (pNewCode != pOldCode) {
+      std::string taken;
+      try {
+        auto conn = connection_rule::ObjectOnly(AdoConnectionObject);
+        for (const auto& [table, column] : kKeyedByCode)
+          if (DocumentExists(*conn, {table, column, "", pNewCode})) {
+            taken = table;
+            break;
+          }
+      } catch (const std::exception& e) {
+        return Fail(e.what());
+      }
+      if (!taken.empty())
+        return Fail("The code " + pNewCode + " still has rows in " + taken +
+                    "; remove them before changing a code to it");
+    }
     for (const auto& [table, column] : kCodeColumns) {
       std::string t = table, c = column;
       if (!Execute_Change_Code(t, c, pNewCode, pOldCode)) return false;

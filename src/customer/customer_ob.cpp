@@ -23,8 +23,43 @@ std::string InBranch(const std::string& account, const std::string& branch) {
   return convert::Left(account, 2) + branch + convert::Mid(account, 5);
 }
 
+// Types are told apart without regard to case or surrounding blanks, so "Debit", "DEBIT" and
+// " debit " name one set: otherwise a set saved under one spelling and processed under another
+// would generate nothing, and a save under a second spelling would keep both sets.
+std::string TypeKey(const std::string& type) {
+  return convert::UCase(Trim(type));
+}
+
 bool IsDebit(const std::string& type) {
-  return convert::UCase(type) == "DEBIT";
+  return TypeKey(type) == "DEBIT";
+}
+
+// The customer's stored items in the branch, of every type, in SL_No order; the caller keeps
+// those of its type (OfType). The match is made here rather than in SQL so that both engines
+// fold case alike.
+ResultSet StoredItems(Connection& conn, const std::string& customer, const std::string& branch) {
+  return conn.Query(
+      "SELECT * FROM Customer_OB WHERE Customer_Code = ? AND Branch_Prefix = ? ORDER BY SL_No, "
+      "OBType",
+      {customer, branch});
+}
+
+// A row without a type belongs to no set: it could not be marked processed by its type.
+bool OfType(const Row& row, const std::string& type) {
+  return !row.IsNull("OBType") && TypeKey(row.Text("OBType")) == TypeKey(type);
+}
+
+// Removes the set of `type`, under every spelling it is stored with.
+void DeleteSet(Connection& conn, const std::string& customer, const std::string& branch,
+               const std::string& type) {
+  auto types = conn.Query(
+      "SELECT DISTINCT OBType FROM Customer_OB WHERE Customer_Code = ? AND Branch_Prefix = ?",
+      {customer, branch});
+  for (std::size_t i = 0; i < types.size(); ++i)
+    if (OfType(types[i], type))
+      conn.Execute(
+          "DELETE FROM Customer_OB WHERE Customer_Code = ? AND OBType = ? AND Branch_Prefix = ?",
+          {Value(customer), types[i]["OBType"], Value(branch)});
 }
 
 Grid& RequireGrid(const GridRef& grid) {
@@ -56,15 +91,13 @@ bool CustomerOB::Validation() {
 bool CustomerOB::Create_OB(std::string OBType) {
   if (!Validation()) return false;
   const std::string type = Trim(OBType);
-  auto remove_stored = [&](Connection& conn) {
-    conn.Execute(
-        "DELETE FROM Customer_OB WHERE Customer_Code = ? AND OBType = ? AND Branch_Prefix = ?",
-        {CustomerCode, type, BranchPrefix});
-  };
-  if (no_entries_) {
-    remove_stored(*AdoConnectionObject);
-    return true;
-  }
+  auto remove_stored = [&](Connection& conn) { DeleteSet(conn, CustomerCode, BranchPrefix, type); };
+  // No trap here: an error reaches the caller, and the removal is still all or nothing.
+  if (no_entries_)
+    return AllOrNothing([&] {
+      remove_stored(*AdoConnectionObject);
+      return true;
+    });
   return Trap([&] {
     Connection& conn = *AdoConnectionObject;
     auto currency = conn.Query(
@@ -108,13 +141,13 @@ bool CustomerOB::Get_OB(std::string OBType) {
     // A reused object must not report an earlier customer's processed items.
     processed_ = false;
     auto conn = connection_rule::StringOnly(ConnectionString);
-    auto rs = conn->Query(
-        "SELECT * FROM Customer_OB WHERE Customer_Code = ? AND OBType = ? AND Branch_Prefix = ? "
-        "ORDER BY SL_No",
-        {CustomerCode, Trim(OBType), BranchPrefix});
+    const ResultSet stored = StoredItems(*conn, CustomerCode, BranchPrefix);
+    std::vector<Row> rs;
+    for (std::size_t i = 0; i < stored.size(); ++i)
+      if (OfType(stored[i], OBType)) rs.push_back(stored[i]);
     Grid& grid = RequireGrid(GridName);
     for (std::int32_t i = 1; i <= static_cast<std::int32_t>(rs.size()); ++i) {
-      Row r = rs[static_cast<std::size_t>(i - 1)];
+      const Row& r = rs[static_cast<std::size_t>(i - 1)];
       if (i == grid.Rows()) grid.SetRows(grid.Rows() + 1);
       grid.SetTextMatrix(i, 1, Trim(r.Text("Ref_No")));
       grid.SetTextMatrix(i, 2, r.Text("Ref_Date"));
@@ -137,6 +170,12 @@ bool CustomerOB::Process_OB(std::string OBType) {
   if (!connection_rule::IsOpen(AdoConnectionObject)) return Fail("Invalid Connection.");
   return Trap([&] {
     Connection& conn = *AdoConnectionObject;
+    // Checked before anything is written: the receivable module would refuse the code only
+    // after the first document had been generated.
+    if (conn.Query("SELECT Customer_Code FROM Customer_Master WHERE Customer_Code = ?",
+                   {CustomerCode})
+            .empty())
+      return Fail("Invalid Customer: " + CustomerCode + " is not in the customer master.");
     auto prefs = CreateObject("QLNAccounts.AccountPreferences");
     prefs->Set("ConnectionString", conn.ConnectionString);
     prefs->Set("AdoConnectionObject", AdoConnectionObject);
@@ -165,15 +204,14 @@ bool CustomerOB::Process_OB(std::string OBType) {
 
     const std::string type = Trim(OBType);
     const bool debit = IsDebit(type);
-    auto rs = conn.Query(
-        "SELECT * FROM Customer_OB WHERE Customer_Code = ? AND OBType = ? AND Branch_Prefix = ? "
-        "ORDER BY SL_No",
-        {CustomerCode, type, BranchPrefix});
+    auto rs = StoredItems(conn, CustomerCode, BranchPrefix);
 
     // Every item still to process is read and its date checked before anything is generated.
     std::vector<Item> items;
+    std::vector<Value> stored_types;  // each item's OBType as stored, to mark it by its key
     for (std::size_t i = 0; i < rs.size(); ++i) {
       Row r = rs[i];
+      if (!OfType(r, type)) continue;
       if (!r.Text("OB_Inv_No").empty()) continue;  // processed before: never generated twice
       std::string ref = r.Text("Ref_No"), date_text = r.Text("Ref_Date");
       auto date = convert::ParseDate(date_text);
@@ -186,11 +224,13 @@ bool CustomerOB::Process_OB(std::string OBType) {
                            comments.empty() ? ref : ref + " : " + comments,
                            r.Flag("Foreign_Currency_Flag"), r.Text("Currency_Code"),
                            r.Text("Currency_Symbol")});
+      stored_types.push_back(r["OBType"]);
     }
     if (!debit && !items.empty() && Trim(advance_account).empty()) return Fail(no_advance_account);
 
     double total = 0;
-    for (const Item& item : items) {
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      const Item& item = items[i];
       total += item.amount;
       ForeignCurrencyFlag = item.foreign;
       CurrencyCode = item.currency_code;
@@ -202,8 +242,8 @@ bool CustomerOB::Process_OB(std::string OBType) {
       conn.Execute(
           "UPDATE Customer_OB SET OB_Inv_No = ?, Last_Update = ? WHERE Customer_Code = ? "
           "AND OBType = ? AND Branch_Prefix = ? AND SL_No = ?",
-          {Value(number), Value(LastUpdate), Value(CustomerCode), Value(type), Value(BranchPrefix),
-           Value(item.sl_no)});
+          {Value(number), Value(LastUpdate), Value(CustomerCode), stored_types[i],
+           Value(BranchPrefix), Value(item.sl_no)});
     }
     if (SyncFlag) return true;
 

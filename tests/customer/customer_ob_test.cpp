@@ -5,6 +5,7 @@
 #include "qlnsales/customer_ob.h"
 #include "services/books_check.h"
 #include "support/fixture.h"
+#include "support/table_snapshot.h"
 
 namespace qlnsales::testing {
 namespace {
@@ -243,6 +244,57 @@ TEST_F(CustomerOBTest, BadDatesAndMissingAccountsStopBeforeAnythingIsGenerated) 
   EXPECT_EQ(small->Rows(), 5);
   EXPECT_EQ(small->TextMatrix(4, 1), "R4");
   EXPECT_EQ(small->TextMatrix(4, 3), "6");
+}
+
+TEST_F(CustomerOBTest, OneSetPerTypeWhateverItsSpellingAndOnlyForAKnownCustomer) {
+  CustomerOB ob = Make();
+  Line(1, "INV-1", "31/03/2026", "500");
+  ASSERT_TRUE(ob.Create_OB("Debit"));
+  auto shown = std::make_shared<MemoryGrid>(2, 9);
+  CustomerOB reader = Make();
+  reader.GridName = shown;
+  ASSERT_TRUE(reader.Get_OB(" debit "));
+  EXPECT_EQ(shown->TextMatrix(1, 1), "INV-1");
+
+  // Processed under another spelling, the stored set is generated and marked.
+  ASSERT_TRUE(ob.Process_OB("DEBIT")) << ob.ErrDesc();
+  EXPECT_EQ(Count("Sales_Invoice_Master"), 1);
+  EXPECT_EQ(Count("Customer_OB", "OBType = 'Debit' AND OB_Inv_No = '0102OBI1'"), 1);
+  EXPECT_EQ(OpeningBalance("01021200"), 500);
+  ASSERT_TRUE(ob.Process_OB(" debit"));  // the same set: nothing is generated twice
+  EXPECT_EQ(Count("Sales_Invoice_Master"), 1);
+  EXPECT_EQ(OpeningBalance("01021200"), 500);
+  EXPECT_TRUE(services::CheckBooks(*conn).empty());
+
+  // Saved under another spelling, the set replaces the stored one instead of joining it.
+  Line(1, "INV-2", "01/04/2026", "70");
+  ASSERT_TRUE(ob.Create_OB(" DEBIT "));
+  auto rows = conn->Query("SELECT OBType, Ref_No FROM Customer_OB");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].Text("OBType"), "DEBIT");
+  EXPECT_EQ(rows[0].Text("Ref_No"), "INV-2");
+  // An empty grid removes it under any spelling too, and leaves the other types alone.
+  Record()
+      .Set("OBType", "Credit")
+      .Set("SL_No", 1)
+      .Set("Customer_Code", "01C001")
+      .Set("Branch_Prefix", "02")
+      .Insert(*conn, "Customer_OB");
+  ob.GridName = std::make_shared<MemoryGrid>(3, 9);
+  ASSERT_TRUE(ob.Create_OB("debit"));
+  EXPECT_EQ(Count("Customer_OB"), 1);
+  EXPECT_EQ(Count("Customer_OB", "OBType = 'Credit'"), 1);
+
+  // A customer code missing from the customer master is refused before anything is written.
+  CustomerOB stranger = Make();
+  stranger.CustomerCode = "01C404";
+  Line(1, "INV-7", "31/03/2026", "90");
+  ASSERT_TRUE(stranger.Create_OB("Debit"));
+  const TableSnapshot before = TakeSnapshot(*conn);
+  EXPECT_FALSE(stranger.Process_OB("Debit"));
+  EXPECT_EQ(stranger.ErrDesc(), "Invalid Customer: 01C404 is not in the customer master.");
+  EXPECT_EQ(SnapshotDiff(before, TakeSnapshot(*conn)), "");
+  EXPECT_TRUE(services::CheckBooks(*conn).empty());
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "qlnsales/shell.h"
 #include "services/books_check.h"
 #include "support/fixture.h"
+#include "support/table_snapshot.h"
 
 namespace qlnsales::testing {
 namespace {
@@ -223,6 +224,61 @@ TEST_F(MaintenanceTest, CodeChangesReachEveryTableAndAHalfDoneChangeCanBeResumed
   EXPECT_EQ(c.ErrDesc(),
             "'Customer_Master; DROP TABLE Item_Master' is not a valid table or column name");
   EXPECT_EQ(Count("Item_Master"), 4);
+}
+
+TEST_F(MaintenanceTest, ACodeChangeOntoADeletedCustomersLeftoversIsRefusedBeforeAnyWrite) {
+  auto address = [&](const std::string& customer, const std::string& code) {
+    Record()
+        .Set("Customer_Code", customer)
+        .Set("Address_Code", code)
+        .Set("Customer_Address", "Road " + code)
+        .Insert(*conn, "Customer_Address");
+  };
+  address("01C001", "A1");
+  Customer gone = Make("01C002");
+  ASSERT_TRUE(gone.DeleteRecord()) << gone.ErrDesc();  // its balance row stays behind
+  address("01C002", "A1");
+  auto grid = std::make_shared<MemoryGrid>(3, 4);
+  grid->SetTextMatrix(1, 1, "x");
+  grid->SetTextMatrix(1, 2, "C001");
+  grid->SetTextMatrix(1, 3, "C002");
+  Customer c = Make("01C001");
+  c.GridName = grid;
+
+  const TableSnapshot start = TakeSnapshot(*conn);
+  EXPECT_FALSE(c.Change_Customer_Code());
+  EXPECT_EQ(c.ErrDesc(),
+            "The code 01C002 still has rows in Customer_Address; remove them before changing a "
+            "code to it");
+  EXPECT_EQ(SnapshotDiff(start, TakeSnapshot(*conn)), "");
+  conn->Execute("DELETE FROM Customer_Address WHERE Customer_Code = '01C002'");
+
+  const TableSnapshot without_address = TakeSnapshot(*conn);
+  EXPECT_FALSE(c.Change_Customer_Code());
+  EXPECT_EQ(c.ErrDesc(),
+            "The code 01C002 still has rows in Customer_Master_Balance; remove them before "
+            "changing a code to it");
+  EXPECT_EQ(SnapshotDiff(without_address, TakeSnapshot(*conn)), "");
+  conn->Execute("DELETE FROM Customer_Master_Balance WHERE Customer_Code = '01C002'");
+
+  ASSERT_TRUE(c.Change_Customer_Code()) << c.ErrDesc();
+  EXPECT_EQ(Count("Customer_Master", "Customer_Code = '01C002'"), 1);
+  EXPECT_EQ(Count("Customer_Address", "Customer_Code = '01C002' AND Address_Code = 'A1'"), 1);
+  EXPECT_EQ(Count("Customer_Master_Balance", "Customer_Code = '01C002'"), 1);
+  EXPECT_EQ(Count("Customer_Master_Balance", "Customer_Code = '01C001'"), 0);
+
+  // Called by name, the change refuses an existing customer's code the same way, and a code
+  // changed onto itself is no change at all.
+  Customer d = Make("01C003");
+  ASSERT_TRUE(d.Create_Customer()) << d.ErrDesc();
+  std::string from = "01C002", to = "01C003";
+  EXPECT_FALSE(c.Change_Code(from, to));
+  EXPECT_EQ(c.ErrDesc(),
+            "The code 01C003 still has rows in Customer_Master; remove them before changing a "
+            "code to it");
+  EXPECT_TRUE(c.Change_Code(to, to)) << c.ErrDesc();
+  EXPECT_EQ(Count("Customer_Master", "Customer_Code IN ('01C002', '01C003')"), 2);
+  EXPECT_TRUE(services::CheckBooks(*conn).empty());
 }
 
 }  // namespace

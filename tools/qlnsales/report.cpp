@@ -99,14 +99,16 @@ void PrintCustomerBalances(Connection& conn) {
 }
 
 std::size_t PrintBooksCheck(Connection& conn) {
-  auto violations = services::CheckBooks(conn);
+  auto report = services::InspectBooks(conn);
   fmt::print("\nBooks check\n");
-  if (violations.empty())
+  for (const auto& line : report.checked) fmt::print("  Checked {}\n", line);
+  for (const auto& line : report.awaiting_synchronisation) fmt::print("  Pending: {}\n", line);
+  if (report.violations.empty())
     fmt::print(
-        "  The books hold: every document balances, every account, item and customer "
-        "agrees with its lines.\n");
-  for (const auto& v : violations) fmt::print("  {}\n", v);
-  return violations.size();
+        "  The books hold: every document balances and has its postings, every account, item "
+        "and customer agrees with its lines.\n");
+  for (const auto& v : report.violations) fmt::print("  {}\n", v);
+  return report.violations.size();
 }
 
 }  // namespace qlnsales::cli
