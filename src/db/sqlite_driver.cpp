@@ -46,7 +46,7 @@ class SqliteDriver final : public Driver {
       for (int i = 0; i < n; ++i) row.push_back(Column(st.stmt, i));
       rs.rows.push_back(std::move(row));
     }
-    rs.changed = st.Changed();
+    if (n == 0) rs.changed = st.Changed();
     return rs;
   }
 
