@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libsqlite3-dev libpq-dev postgresql
   nlohmann-json3-dev libcli11-dev libfmt-dev libhowardhinnant-date-dev
-  libgtest-dev libgmock-dev)
+  libgtest-dev libgmock-dev clang-14 libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do

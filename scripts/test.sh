@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the test suite into build/tests, and runs it on SQLite and on
 # a throw-away PostgreSQL server, then builds and runs the example host against the installed
-# package. With CI=true it builds with warnings as errors and runs the
-# suite once more from build/asan, under the address and undefined-behaviour sanitizers.
+# package. With CI=true it builds with warnings as errors and runs the suite once more from
+# build/asan, under the address and undefined-behaviour sanitizers, and then fuzzes the automation
+# protocol for a bounded time (scripts/fuzz.sh).
 # A run in which no test ran has failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -34,6 +35,8 @@ scripts/example.sh build/tests || failed=1
 if [ "${CI:-}" = true ]; then
   scripts/build.sh asan
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_suite build/asan "sanitized tests"
+  echo "== fuzzing the automation protocol"
+  scripts/fuzz.sh 60 || failed=1
 fi
 
 exit $failed

@@ -47,6 +47,9 @@ class ResultSet {
  public:
   std::vector<std::string> columns;
   std::vector<std::vector<Value>> rows;
+  // The rows the statement itself changed, when it answers no columns (an INSERT, UPDATE or
+  // DELETE); 0 for any other statement.
+  std::int64_t changed = 0;
 
   std::size_t size() const { return rows.size(); }
   bool empty() const { return rows.empty(); }

@@ -52,6 +52,11 @@ class MemoryGrid : public Grid {
 
   std::string_view ClassName() const override { return "QLNSales.MemoryGrid"; }
 
+  // Rows, columns and cells of a grid are each at most this many; a larger size is an Error and
+  // leaves the grid as it was.
+  static constexpr std::int32_t kMaxCells = 1'000'000;
+  static void CheckSize(std::int32_t rows, std::int32_t cols);
+
  protected:
   const DispatchTable& Dispatch() const override;
 

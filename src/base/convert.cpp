@@ -203,7 +203,7 @@ std::optional<Date> ParseDate(std::string_view text) {
   if (!ReadTime(s, i, hh, mm, ss)) return std::nullopt;
   date::year_month_day ymd{date::year{y}, date::month{static_cast<unsigned>(m)},
                            date::day{static_cast<unsigned>(d)}};
-  if (!ymd.ok()) return std::nullopt;
+  if (!ymd.ok() || y < 1) return std::nullopt;
   return Date::FromYmd(y, static_cast<unsigned>(m), static_cast<unsigned>(d), hh, mm, ss);
 }
 

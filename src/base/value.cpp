@@ -21,10 +21,14 @@ double DateToSerial(const Date& d) {
   return std::chrono::duration<double, days::period>(d.time - kZeroDay).count();
 }
 
+// Dates run from year 1 to year 9999, as their four-digit text form does: a date outside them
+// could not be written as text and read back, nor stored on every engine.
 Date SerialToDate(double serial) {
   if (!std::isfinite(serial) || std::fabs(serial) > 3e6) throw Error("Overflow");
   auto secs = static_cast<std::int64_t>(std::llround(serial * 86400.0));
-  return Date{std::chrono::sys_seconds{kZeroDay} + std::chrono::seconds{secs}};
+  Date d{std::chrono::sys_seconds{kZeroDay} + std::chrono::seconds{secs}};
+  if (d.Year() < 1 || d.Year() > 9999) throw Error("Overflow");
+  return d;
 }
 
 [[noreturn]] void Mismatch() {

@@ -174,6 +174,9 @@ DriverWrapper& Wrapper() {
 
 std::unique_ptr<Driver> OpenEngine(const std::string& cs) {
   std::string_view s = cs;
+  // Both engines read the string up to a NUL; what followed it would be silently ignored.
+  if (s.find('\0') != std::string_view::npos)
+    throw Error("The connection string holds a NUL character");
   if (s.starts_with("sqlite:")) {
     auto path = std::string(s.substr(7));
     if (path.empty()) throw Error("The connection string names no SQLite database: '" + cs + "'");
@@ -204,11 +207,21 @@ std::unique_ptr<Driver> OpenDriver(const std::string& cs) {
 }
 
 std::string DateParameter(const Date& d) {
+  // Beyond the four-digit years the text form would not read back, and the engines disagree.
+  if (d.Year() < 1 || d.Year() > 9999)
+    throw Error("A date outside the years 1 to 9999 cannot be stored");
   return convert::FormatIsoDateTime(d);
 }
 
 void RequireFinite(double v) {
   if (!std::isfinite(v)) throw Error("A number that is not finite cannot be stored");
+}
+
+// SQLite would keep the whole text and PostgreSQL cut it at the NUL: two texts that differ
+// after it would be one value on one engine and two on the other.
+void RequireNoNul(std::string_view text) {
+  if (text.find('\0') != std::string_view::npos)
+    throw Error("A text holding a NUL character cannot be stored");
 }
 
 }  // namespace db

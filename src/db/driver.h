@@ -61,9 +61,11 @@ void SetDriverWrapper(DriverWrapper wrapper);
 std::unique_ptr<Driver> OpenSqlite(const std::string& path);
 std::unique_ptr<Driver> OpenPostgres(const std::string& conninfo);
 
-// Bound values as the drivers send them: dates as "yyyy-mm-dd hh:mm:ss"; a non-finite number
-// is refused, so no inf or NaN ever reaches a stored amount.
+// Bound values as the drivers send them: dates as "yyyy-mm-dd hh:mm:ss" (years 1 to 9999); a
+// non-finite number is refused, so no inf or NaN ever reaches a stored amount.
 std::string DateParameter(const Date& d);
 void RequireFinite(double v);
+// A NUL character in a bound text, or in a statement's text, is refused on both engines.
+void RequireNoNul(std::string_view text);
 
 }  // namespace qlnsales::db

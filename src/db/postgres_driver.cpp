@@ -95,6 +95,7 @@ class PostgresDriver final : public Driver {
       for (int c = 0; c < cols; ++c) row.push_back(Field(r.get(), i, c));
       rs.rows.push_back(std::move(row));
     }
+    if (cols == 0) rs.changed = Changed(r.get());
     return rs;
   }
 
@@ -232,6 +233,8 @@ class PostgresDriver final : public Driver {
           break;
         }
         case Value::Kind::Text:
+          // libpq sends a text up to its first NUL: the rest would be cut off without a word.
+          RequireNoNul(std::get<std::string>(v.storage()));
           p.texts[i] = std::get<std::string>(v.storage());
           break;
         case Value::Kind::Date:
@@ -251,6 +254,7 @@ class PostgresDriver final : public Driver {
     std::string key(sql);
     auto it = prepared_.find(key);
     if (it == prepared_.end()) {
+      RequireNoNul(sql);
       int count = 0;
       std::string text = Translate(sql, count);
       if (static_cast<std::size_t>(count) != params.size())
@@ -359,6 +363,7 @@ class PostgresDriver final : public Driver {
     std::string key(sql);
     auto it = prepared_.find(key);
     if (it != prepared_.end()) return it->second;
+    RequireNoNul(sql);
     int count = 0;
     std::string text = Translate(sql, count);
     if (static_cast<std::size_t>(count) != nparams)

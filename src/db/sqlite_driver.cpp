@@ -1,6 +1,7 @@
 #include <sqlite3.h>
 
 #include <filesystem>
+#include <limits>
 #include <unordered_map>
 
 #include "db/driver.h"
@@ -8,6 +9,8 @@
 
 namespace qlnsales::db {
 namespace {
+
+constexpr const char* kMoreThanOne = "The text holds more than one statement: run them one by one";
 
 class SqliteDriver final : public Driver {
  public:
@@ -43,6 +46,7 @@ class SqliteDriver final : public Driver {
       for (int i = 0; i < n; ++i) row.push_back(Column(st.stmt, i));
       rs.rows.push_back(std::move(row));
     }
+    if (n == 0) rs.changed = st.Changed();
     return rs;
   }
 
@@ -50,7 +54,7 @@ class SqliteDriver final : public Driver {
     Statement st(*this, sql, params);
     while (st.Step()) {
     }
-    return sqlite3_changes64(db_);
+    return st.Changed();
   }
 
   // IMMEDIATE takes the write lock at once, so two writers queue on the busy timeout instead of
@@ -116,29 +120,67 @@ class SqliteDriver final : public Driver {
       sqlite3_clear_bindings(stmt);
     }
     bool Step() {
-      if (!stepped) ++ThreadStats().statements;
+      if (!stepped) {
+        ++ThreadStats().statements;
+        total_before = sqlite3_total_changes64(driver.db_);
+      }
       stepped = true;
       int rc = sqlite3_step(stmt);
       if (rc == SQLITE_ROW) return true;
       if (rc == SQLITE_DONE) return false;
       throw Error(sqlite3_errmsg(driver.db_));
     }
+    // The rows this statement changed. sqlite3_changes64 keeps the count of the last INSERT,
+    // UPDATE or DELETE, so after any other statement it would still answer that one's; a
+    // statement that moved the connection's running total is the one it counts.
+    std::int64_t Changed() const {
+      if (!stepped || sqlite3_total_changes64(driver.db_) == total_before) return 0;
+      return sqlite3_changes64(driver.db_);
+    }
     SqliteDriver& driver;
     sqlite3_stmt* stmt;
     bool stepped = false;
+    sqlite3_int64 total_before = 0;
   };
 
   sqlite3_stmt* Prepare(std::string_view sql) {
     std::string key(sql);
     auto it = cache_.find(key);
     if (it != cache_.end()) return it->second;
+    // SQLite stops reading at a NUL, so the text after it would never run nor be refused.
+    RequireNoNul(sql);
+    if (key.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
+      throw Error("The statement is too long");
     sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
     int rc = sqlite3_prepare_v3(db_, key.c_str(), static_cast<int>(key.size()),
-                                SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+                                SQLITE_PREPARE_PERSISTENT, &stmt, &tail);
     if (rc != SQLITE_OK) throw Error(sqlite3_errmsg(db_));
     if (!stmt) throw Error("The statement is empty");
+    if (!OnlyComments(tail, key.data() + key.size())) {
+      sqlite3_finalize(stmt);
+      throw Error(kMoreThanOne);
+    }
     cache_.emplace(std::move(key), stmt);
     return stmt;
+  }
+
+  // A statement runs alone: SQLite prepares the first of several and leaves the rest unrun,
+  // as PostgreSQL refuses to prepare them at all. What follows the first statement may only be
+  // blanks and comments, which SQLite itself tells by preparing nothing from them.
+  bool OnlyComments(const char* from, const char* end) {
+    while (from && from < end) {
+      sqlite3_stmt* next = nullptr;
+      const char* rest = nullptr;
+      int rc = sqlite3_prepare_v2(db_, from, static_cast<int>(end - from), &next, &rest);
+      if (rc != SQLITE_OK || next) {
+        sqlite3_finalize(next);
+        return false;
+      }
+      if (rest == from) return false;
+      from = rest;
+    }
+    return true;
   }
 
   void Bind(sqlite3_stmt* stmt, int i, const Value& v) {
@@ -162,6 +204,7 @@ class SqliteDriver final : public Driver {
       }
       case Value::Kind::Text: {
         const auto& s = std::get<std::string>(v.storage());
+        RequireNoNul(s);
         rc = sqlite3_bind_text(stmt, i, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
         break;
       }

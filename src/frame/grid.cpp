@@ -13,14 +13,25 @@ MemoryGrid::MemoryGrid(std::int32_t rows, std::int32_t cols) {
   SetRows(rows);
 }
 
-void MemoryGrid::SetRows(std::int32_t rows) {
+// A grid holds a document's lines, a few thousand at most; the bound keeps a mistyped size from
+// taking the machine's memory, and a late-bound caller from building a grid nobody can read back.
+void MemoryGrid::CheckSize(std::int32_t rows, std::int32_t cols) {
   if (rows < 0) throw Error("Invalid row count " + std::to_string(rows));
+  if (cols < 0) throw Error("Invalid column count " + std::to_string(cols));
+  if (rows > kMaxCells || cols > kMaxCells || static_cast<std::int64_t>(rows) * cols > kMaxCells)
+    throw Error("A grid holds at most " + std::to_string(kMaxCells) + " rows, columns and cells: " +
+                std::to_string(rows) + " rows of " + std::to_string(cols) + " columns is too many");
+}
+
+void MemoryGrid::SetRows(std::int32_t rows) {
+  CheckSize(rows, cols_);
+  // The cells first: a grid never claims rows it does not hold.
+  cells_.resize(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols_));
   rows_ = rows;
-  cells_.resize(static_cast<std::size_t>(rows_) * static_cast<std::size_t>(cols_));
 }
 
 void MemoryGrid::SetCols(std::int32_t cols) {
-  if (cols < 0) throw Error("Invalid column count " + std::to_string(cols));
+  CheckSize(rows_, cols);
   std::vector<std::string> cells(static_cast<std::size_t>(rows_) * static_cast<std::size_t>(cols));
   for (std::int32_t r = 0; r < rows_; ++r)
     for (std::int32_t c = 0; c < std::min(cols, cols_); ++c)

@@ -82,6 +82,22 @@ TEST(Convert, DateTextsAreLocaleFree) {
   EXPECT_EQ(Value(1.5).ToDate(), Date::FromYmd(1899, 12, 31, 12));
 }
 
+TEST(Convert, DatesStayWithinTheFourDigitYears) {
+  // The first and last days a date number reaches; a day beyond either is an overflow, so every
+  // date the module holds prints as text that reads back.
+  EXPECT_EQ(Value(-693593.0).ToDate(), Date::FromYmd(1, 1, 1));
+  EXPECT_EQ(Value(2958465.5).ToDate(), Date::FromYmd(9999, 12, 31, 12));
+  EXPECT_EQ(ParseDate(FormatIso(Value(2958465.5).ToDate())), Date::FromYmd(9999, 12, 31, 12));
+  for (double serial : {2958466.0, -693594.0, 3e6, -3e6})
+    EXPECT_THROW(Value(serial).ToDate(), Error) << serial;
+  EXPECT_THROW(Value(std::int64_t{2958466}).ToDate(), Error);
+  EXPECT_EQ(ParseDate("0001-01-01"), Date::FromYmd(1, 1, 1));
+  EXPECT_FALSE(ParseDate("0000-01-01"));
+  EXPECT_FALSE(ParseDate("01/01/0000"));
+  EXPECT_FALSE(ParseDate("10000-01-01"));
+  EXPECT_THROW(Value("0000-12-31").ToDate(), Error);
+}
+
 TEST(Convert, PositionCutsAreOneBasedAndNeverFail) {
   EXPECT_EQ(Mid("0102SORTMP57", 5, 3), "SOR");
   EXPECT_EQ(Mid("0102SOR58", 8), "58");

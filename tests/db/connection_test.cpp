@@ -74,6 +74,48 @@ TEST_F(ConnectionTest, NonFiniteAmountsAreRefusedBeforeTheyAreStored) {
   EXPECT_EQ(Count("Chart_Of_Accounts", "Account_No = ?", {"X"}), 0);
 }
 
+TEST_F(ConnectionTest, TextsHoldingANulAndDatesBeyondYear9999AreRefusedOnBothEngines) {
+  // Two codes that differ only after a NUL would be one customer where the text is cut there.
+  const std::string first("01C\0A", 5), second("01C\0B", 5);
+  for (const auto& code : {first, second}) {
+    try {
+      conn->Execute("INSERT INTO Customer_Master (Customer_Code, Customer_Name) VALUES (?, ?)",
+                    {code, "Nul"});
+      FAIL() << "stored";
+    } catch (const Error& e) {
+      EXPECT_STREQ(e.what(), "A text holding a NUL character cannot be stored");
+    }
+  }
+  EXPECT_EQ(Count("Customer_Master", "Customer_Name = ?", {"Nul"}), 0);
+  EXPECT_EQ(Count("Customer_Master", "Customer_Code = ?", {"01C"}), 0);
+  // Nor can a statement's own text hide a second one behind a NUL.
+  EXPECT_THROW(conn->Execute(std::string("DELETE FROM Currency_Master WHERE 1 = 0") + '\0' +
+                             "; DELETE FROM Currency_Master"),
+               Error);
+  EXPECT_EQ(Count("Currency_Master"), 2);
+
+  // The same through a business object: its call fails with the message and writes nothing.
+  Customer customer;
+  customer.ConnectionString = cs;
+  customer.CustomerCode = first;
+  customer.CustomerName = "Nul Trading";
+  customer.CustomerCurrencyCode = customer.CurrencyCode = "BHD";
+  EXPECT_FALSE(customer.Create_Customer());
+  EXPECT_EQ(customer.ErrDesc(), "A text holding a NUL character cannot be stored");
+  EXPECT_EQ(Count("Customer_Master", "Customer_Name = ?", {"Nul Trading"}), 0);
+
+  // A date whose text would not read back is refused the same way on both engines.
+  const char* stamp = "UPDATE Currency_Master SET Last_Update = ?";
+  auto stamps = [&] { return conn->Query("SELECT Last_Update FROM Currency_Master").rows; };
+  auto before = stamps();
+  EXPECT_THROW(conn->Execute(stamp, {Date::FromYmd(10000, 1, 1)}), Error);
+  EXPECT_THROW(conn->Execute(stamp, {Date::FromYmd(0, 12, 31)}), Error);
+  EXPECT_EQ(stamps(), before);
+  conn->Execute(stamp, {Date::FromYmd(9999, 12, 31, 23, 59, 59)});
+  auto last = conn->Query("SELECT Last_Update FROM Currency_Master");
+  EXPECT_EQ(last.front().DateValue("Last_Update"), Date::FromYmd(9999, 12, 31, 23, 59, 59));
+}
+
 TEST_F(ConnectionTest, ProviderErrorsCarryTheEnginesOwnText) {
   try {
     conn->Query("SELECT * FROM No_Such_Table");

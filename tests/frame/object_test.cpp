@@ -152,6 +152,23 @@ TEST(Grid, CellsNumbersColoursAndBounds) {
   EXPECT_THROW(g->SetTextMatrix(0, 9, "x"), Error);
 }
 
+TEST(Grid, ASizeBeyondTheBoundIsRefusedAndTheGridKeepsItsCells) {
+  auto g = std::dynamic_pointer_cast<MemoryGrid>(CreateObject("QLNSales.MemoryGrid"));
+  g->Set("Cols", 20);
+  g->Set("Rows", 3);
+  g->SetTextMatrix(2, 19, "kept");
+  for (auto [name, size] : {std::pair{"Rows", 2000000000}, {"Rows", 50001}, {"Cols", 2000000}})
+    EXPECT_THROW(g->Set(name, size), Error) << name << " " << size;
+  EXPECT_THROW(g->Set("Rows", 4294967297.0), Error);
+  EXPECT_EQ(g->Rows(), 3);
+  EXPECT_EQ(g->Cols(), 20);
+  EXPECT_EQ(g->TextMatrix(2, 19), "kept");
+  g->SetRows(50000);  // exactly the bound: a million cells
+  EXPECT_EQ(g->TextMatrix(49999, 19), "");
+  EXPECT_THROW(MemoryGrid(1000001, 0), Error);
+  EXPECT_THROW(MemoryGrid(0, 1000001), Error);
+}
+
 TEST(Shell, HeadlessNeverBlocksAndScriptedAnswersInOrder) {
   EXPECT_FALSE(CurrentShell().InputBox("Number?", kApplicationTitle, "").has_value());
   auto scripted = std::make_shared<ScriptedShell>();

@@ -13,6 +13,12 @@ namespace {
 
 using json = nlohmann::json;
 
+std::string Repeat(const std::string& text, std::size_t times) {
+  std::string out;
+  for (std::size_t i = 0; i < times; ++i) out += text;
+  return out;
+}
+
 class AutomationTest : public DbTest {
  protected:
   json Ask(const char* line) { return session.HandleLine(line); }
@@ -161,6 +167,143 @@ TEST_F(AutomationTest, BadLinesGetAClearErrorAndTheSessionGoesOn) {
       "column 1: syntax error while parsing value - invalid literal; last read: "
       "'b'\",\"ok\":false}\n"
       "{\"messages\":[],\"ok\":true}\n");
+}
+
+TEST_F(AutomationTest, EveryHostileLineGetsOneAnswerAndTheSessionGoesOn) {
+  const std::string ok = "{\"op\":\"messages\"}";
+  const std::string deep = std::string(70000, '[') + std::string(70000, ']');
+  const std::string deep_value =
+      "{\"op\":\"set\",\"object\":\"m\",\"property\":\"X\",\"value\":" + std::string(64, '[') +
+      std::string(64, ']') + "}";
+  const std::vector<std::pair<std::string, std::string>> hostile = {
+      {"{\"op\":\"messages\",\"x\":1e999}", "the number 1e999 is out of range"},
+      {"{\"op\":\"messages\",\"x\":[-1.5e999]}", "the number -1.5e999 is out of range"},
+      {"{\"op\":\"messages\",\"x\":" + std::string(400, '7') + "}", "the whole number 7777"},
+      {"{\"op\":\"messages\",\"x\":[" + deep + "]}", "a request nests deeper than 64 levels"},
+      {"{\"op\":\"messages\",\"x\":" + Repeat("{\"a\":", 70000), "a request nests deeper"},
+      {deep_value, "a request nests deeper than 64 levels"},
+      {ok + std::string(1, '\0') + "{\"op\":\"dance\"}",
+       "a request line must not hold a NUL byte (found at byte 18)"},
+      {std::string("{\"op\":\"mess") + '\0' + "ages\"}", "a request line must not hold a NUL byte"},
+  };
+  std::string input = ok + "\n";
+  for (const auto& [line, error] : hostile) input += line + "\n" + ok + "\n";
+  std::istringstream in(input);
+  std::ostringstream out;
+  EXPECT_EQ(session.Run(in, out), 1);
+
+  std::vector<json> answers;
+  std::istringstream lines(out.str());
+  for (std::string line; std::getline(lines, line);) answers.push_back(json::parse(line));
+  ASSERT_EQ(answers.size(), 1 + 2 * hostile.size());
+  EXPECT_EQ(answers[0], json({{"ok", true}, {"messages", json::array()}}));
+  for (std::size_t i = 0; i < hostile.size(); ++i) {
+    const json& refused = answers[1 + 2 * i];
+    EXPECT_EQ(refused["ok"], false) << hostile[i].second;
+    EXPECT_NE(refused.value("error", "").find(hostile[i].second), std::string::npos)
+        << refused.dump();
+    EXPECT_EQ(answers[2 + 2 * i], answers[0]) << "after " << hostile[i].second;
+  }
+  // Just within the depth the request is served as any other.
+  EXPECT_EQ(Ask("{\"op\":\"messages\",\"x\":" + std::string(63, '[') + std::string(63, ']') + "}"),
+            answers[0]);
+}
+
+TEST_F(AutomationTest, NumbersSizesPositionsAndDatesBeyondRangeAreRefusedNotWrapped) {
+  Ask(json{{"op", "open"}, {"as", "c"}, {"connection", cs}});
+  auto error_of = [&](const std::string& line) {
+    auto a = Ask(line);
+    EXPECT_EQ(a["ok"], false) << line;
+    return a.value("error", "");
+  };
+  auto echo = [&](const std::string& type, const std::string& v) {
+    return Ask(R"({"op":"sql","connection":"c","sql":"SELECT CAST(? AS )" + type +
+               R"() AS v","params":[)" + v + "]}");
+  };
+  EXPECT_EQ(echo("BIGINT", "9223372036854775807")["rows"], json::parse("[[9223372036854775807]]"));
+  EXPECT_EQ(echo("BIGINT", "-9223372036854775808")["rows"],
+            json::parse("[[-9223372036854775808]]"));
+  for (auto big : {"9223372036854775808", "18446744073709551615", "-9223372036854775809",
+                   "100000000000000000000"})
+    EXPECT_NE(error_of(R"({"op":"sql","connection":"c","sql":"SELECT ?","params":[)" +
+                       std::string(big) + "]}")
+                  .find("is out of range"),
+              std::string::npos)
+        << big;
+  EXPECT_EQ(echo("DOUBLE PRECISION", "1e300")["rows"], json::parse("[[1e300]]"));
+
+  // Sizes and positions are refused whole, and a refused grid op leaves no grid behind.
+  EXPECT_EQ(error_of(R"({"op":"grid","as":"g","rows":4294967297,"cols":2})"),
+            "field \"rows\": 4294967297 is out of range");
+  EXPECT_EQ(error_of(R"({"op":"grid","as":"g","rows":2,"cols":2,"cells":[[4294967296,0,"x"]]})"),
+            "row 4294967296 is out of range");
+  EXPECT_NE(error_of(R"({"op":"grid","as":"g","rows":100000,"cols":1000})")
+                .find("A grid holds at most 1000000 rows, columns and cells"),
+            std::string::npos);
+  EXPECT_EQ(error_of(R"({"op":"cells","object":"g"})"), "unknown handle \"g\"");
+
+  ASSERT_TRUE(Ask(R"({"op":"grid","as":"g","rows":3,"cols":2,"cells":[[2,1,"x"]]})")["ok"]);
+  error_of(R"({"op":"set","object":"g","property":"Rows","value":2000000000})");
+  error_of(R"({"op":"set","object":"g","property":"Rows","value":4294967297})");
+  error_of(R"({"op":"set","object":"g","property":"Cols","value":-1})");
+  error_of(R"({"op":"call","object":"g","method":"SetTextMatrix","args":[4294967296,0,"y"]})");
+  error_of(R"({"op":"call","object":"g","method":"SetTextMatrix","args":[0,4294967297,"y"]})");
+  EXPECT_EQ(Ask(R"({"op":"cells","object":"g"})"),
+            json::parse(R"({"ok":true,"rows":3,"cols":2,"cells":[["",""],["",""],["","x"]]})"));
+
+  // A date is refused on the way in when its text could not be read back.
+  Ask(R"({"op":"create","as":"m","class":"QLNSales.Customer"})");
+  Ask(R"({"op":"set","object":"m","property":"LastUpdate","value":{"date":"2026-12-06"}})");
+  EXPECT_EQ(error_of(R"({"op":"set","object":"m","property":"LastUpdate","value":3000000})"),
+            "Overflow");
+  EXPECT_EQ(
+      error_of(
+          R"({"op":"set","object":"m","property":"LastUpdate","value":{"date":"0000-01-01"}})"),
+      "not a date: \"0000-01-01\"");
+  EXPECT_EQ(Ask(R"({"op":"get","object":"m","property":"LastUpdate"})")["value"],
+            json({{"date", "2026-12-06T00:00:00"}}));
+  Ask(R"({"op":"set","object":"m","property":"LastUpdate","value":2958465})");
+  EXPECT_EQ(Ask(R"({"op":"get","object":"m","property":"LastUpdate"})")["value"],
+            json({{"date", "9999-12-31T00:00:00"}}));
+}
+
+TEST_F(AutomationTest, SqlRunsOneStatementAndAnswersWhatThatStatementReturns) {
+  Ask(json{{"op", "open"}, {"as", "c"}, {"connection", cs}});
+  auto sql = [&](const std::string& text) {
+    return Ask(json{{"op", "sql"}, {"connection", "c"}, {"sql", text}});
+  };
+  const auto items = Count("Item_Master");
+  ASSERT_GT(items, 0);
+  for (auto text : {"CREATE TABLE zz (a INTEGER); DROP TABLE Item_Master",
+                    "SELECT 1; DELETE FROM Item_Master", "SELECT 1;; SELECT 2"}) {
+    auto a = sql(text);
+    EXPECT_EQ(a["ok"], false) << text;
+    EXPECT_NE(a.value("error", "").find("statement"), std::string::npos) << a.dump();
+  }
+  EXPECT_EQ(Count("Item_Master"), items);
+  EXPECT_EQ(sql("SELECT COUNT(*) AS n FROM zz")["ok"], false);  // the first one did not run either
+
+  EXPECT_EQ(sql("CREATE TABLE zz (a INTEGER);  -- one table"),
+            json({{"ok", true}, {"changed", 0}}));
+  EXPECT_EQ(sql("INSERT INTO zz (a) VALUES (1), (2)"), json({{"ok", true}, {"changed", 2}}));
+  // The count is the statement's own, never the one an earlier statement left.
+  EXPECT_EQ(sql("CREATE TABLE yy (b INTEGER)"), json({{"ok", true}, {"changed", 0}}));
+  EXPECT_EQ(sql("UPDATE zz SET a = 3 WHERE a = 9"), json({{"ok", true}, {"changed", 0}}));
+  EXPECT_EQ(sql("/* leading */ DELETE FROM zz WHERE a = 2"), json({{"ok", true}, {"changed", 1}}));
+  // Rows follow what the statement returns, whatever its first word.
+  EXPECT_EQ(sql("/* x */ SELECT 1 AS one"),
+            json::parse(R"({"ok":true,"columns":["one"],"rows":[[1]]})"));
+  EXPECT_EQ(sql("SELECT a FROM zz WHERE a > 100"),
+            json::parse(R"({"ok":true,"columns":["a"],"rows":[]})"));
+  EXPECT_EQ(sql("INSERT INTO zz (a) VALUES (7) RETURNING a"),
+            json::parse(R"({"ok":true,"columns":["a"],"rows":[[7]]})"));
+  EXPECT_EQ(sql("SELECT a FROM zz ORDER BY a;")["rows"], json::parse("[[1],[7]]"));
+  // A NUL in the text would hide what follows it from the engine.
+  EXPECT_NE(sql(std::string("SELECT 1") + '\0' + "; DROP TABLE Item_Master")
+                .value("error", "")
+                .find("NUL"),
+            std::string::npos);
+  EXPECT_EQ(Count("Item_Master"), items);
 }
 
 TEST_F(AutomationTest, CheckFindsADeliberatelyBrokenLedgerLine) {

@@ -31,11 +31,25 @@ std::string TextField(const json& request, const char* name) {
   return v.get<std::string>();
 }
 
+// Whole numbers travel as 64-bit integers; one beyond that range is refused, never wrapped.
+std::int64_t WholeNumber(const json& v, const std::string& what) {
+  if (v.is_number_unsigned() && v.get<std::uint64_t>() > static_cast<std::uint64_t>(INT64_MAX))
+    throw BadRequest(what + " " + v.dump() + " is out of range");
+  return v.get<std::int64_t>();
+}
+
+// Grid sizes and positions are 32-bit; a larger number is refused rather than cut to its low bits.
+int Int32Of(const json& v, const std::string& what) {
+  std::int64_t n = WholeNumber(v, what);
+  if (n < INT32_MIN || n > INT32_MAX) throw BadRequest(what + " " + v.dump() + " is out of range");
+  return static_cast<int>(n);
+}
+
 int IntField(const json& request, const char* name) {
   const json& v = Field(request, name);
   if (!v.is_number_integer())
     throw BadRequest(std::string("field \"") + name + "\" must be a whole number");
-  return v.get<int>();
+  return Int32Of(v, std::string("field \"") + name + "\":");
 }
 
 std::string IsoDateTime(const Date& d) {
@@ -44,11 +58,97 @@ std::string IsoDateTime(const Date& d) {
   return s;
 }
 
-bool ReturnsRows(const std::string& sql) {
-  std::string head = convert::LCase(convert::Trim(sql)).substr(0, 6);
-  return head.starts_with("select") || head.starts_with("with") || head.starts_with("pragma") ||
-         head.starts_with("values") || convert::LCase(sql).find("returning") != std::string::npos;
+// A value quoted in an error, cut short: the answer names it, it need not repeat a huge line.
+std::string Quote(const json& v) {
+  std::string s = v.dump(-1, ' ', false, json::error_handler_t::replace);
+  return s.size() <= 80 ? s : s.substr(0, 80) + "...";
 }
+
+// Builds a request from the parser's events, refusing what the protocol cannot serve faithfully:
+// nesting deeper than kMaxDepth (so that nothing that walks a request recursively, dumping it
+// into an error text for one, can run out of stack) and whole numbers beyond 64 bits (which the
+// parser would otherwise turn into an inexact double). The parser itself reads without
+// recursion, and refuses numbers beyond a double's range.
+class RequestBuilder {
+ public:
+  static constexpr std::size_t kMaxDepth = 64;
+
+  json root;
+  std::string error;
+
+  bool null() { return Add(nullptr); }
+  bool boolean(bool v) { return Add(v); }
+  bool number_integer(json::number_integer_t v) { return Add(v); }
+  bool number_unsigned(json::number_unsigned_t v) {
+    if (v > static_cast<std::uint64_t>(INT64_MAX)) return OutOfRange(std::to_string(v));
+    return Add(v);
+  }
+  bool number_float(json::number_float_t v, const json::string_t& text) {
+    if (text.find_first_of(".eE") == std::string::npos) return OutOfRange(text);
+    return Add(v);
+  }
+  bool string(json::string_t& v) { return Add(std::move(v)); }
+  bool binary(json::binary_t&) { return Refuse("not a JSON object: binary values are not JSON"); }
+  bool key(json::string_t& k) {
+    key_ = std::move(k);
+    return true;
+  }
+  bool start_object(std::size_t) { return Open(json::object()); }
+  bool start_array(std::size_t) { return Open(json::array()); }
+  bool end_object() { return Close(); }
+  bool end_array() { return Close(); }
+  bool parse_error(std::size_t, const std::string& token, const json::exception& e) {
+    if (e.id != 406) return Refuse(std::string("not a JSON object: ") + e.what());
+    if (token.find_first_of(".eE") == std::string::npos) return OutOfRange(token);
+    return Refuse("the number " + Short(token) +
+                  " is out of range: numbers go from about -1.8e308 to 1.8e308");
+  }
+
+ private:
+  json* Place(json&& v) {
+    if (stack_.empty()) {
+      root = std::move(v);
+      return &root;
+    }
+    json& top = *stack_.back();
+    if (top.is_array()) {
+      top.push_back(std::move(v));
+      return &top.back();
+    }
+    json& slot = top[key_];
+    slot = std::move(v);
+    return &slot;
+  }
+  bool Add(json&& v) {
+    Place(std::move(v));
+    return true;
+  }
+  bool Open(json&& container) {
+    if (stack_.size() >= kMaxDepth)
+      return Refuse("a request nests deeper than " + std::to_string(kMaxDepth) + " levels");
+    stack_.push_back(Place(std::move(container)));
+    return true;
+  }
+  bool Close() {
+    stack_.pop_back();
+    return true;
+  }
+  static std::string Short(const std::string& text) {
+    return text.size() <= 40 ? text : text.substr(0, 40) + "...";
+  }
+  bool OutOfRange(const std::string& text) {
+    return Refuse("the whole number " + Short(text) +
+                  " is out of range: whole numbers go from -9223372036854775808 to "
+                  "9223372036854775807");
+  }
+  bool Refuse(std::string why) {
+    if (error.empty()) error = std::move(why);
+    return false;
+  }
+
+  std::vector<json*> stack_;
+  std::string key_;
+};
 
 }  // namespace
 
@@ -84,7 +184,7 @@ Value AutomationSession::Decode(const json& v) const {
       return Value(v.get<bool>());
     case json::value_t::number_integer:
     case json::value_t::number_unsigned: {
-      auto n = v.get<std::int64_t>();
+      auto n = WholeNumber(v, "the whole number");
       if (n >= INT32_MIN && n <= INT32_MAX) return Value(static_cast<std::int32_t>(n));
       return Value(n);
     }
@@ -106,7 +206,7 @@ Value AutomationSession::Decode(const json& v) const {
     default:
       break;
   }
-  throw BadRequest("unsupported value " + v.dump() +
+  throw BadRequest("unsupported value " + Quote(v) +
                    ": use a string, number, true/false, null, {\"date\":...} or {\"object\":...}");
 }
 
@@ -152,16 +252,15 @@ json AutomationSession::Dispatch(const json& request) {
   if (op == "grid") {
     auto name = TextField(request, "as");
     int rows = IntField(request, "rows"), cols = IntField(request, "cols");
-    if (rows < 0 || cols < 0 || rows > 100000 || cols > 1000)
-      throw BadRequest("a grid has 0 to 100000 rows and 0 to 1000 columns");
     auto grid = std::make_shared<MemoryGrid>(rows, cols);
     if (request.contains("cells")) {
+      if (!request["cells"].is_array()) throw BadRequest("field \"cells\" must be an array");
       for (const auto& cell : request["cells"]) {
         if (!cell.is_array() || cell.size() != 3 || !cell[0].is_number_integer() ||
             !cell[1].is_number_integer())
           throw BadRequest("each cell is [row, col, text]");
         grid->SetTextMatrix(
-            cell[0].get<int>(), cell[1].get<int>(),
+            Int32Of(cell[0], "row"), Int32Of(cell[1], "column"),
             cell[2].is_string() ? cell[2].get<std::string>() : Decode(cell[2]).ToText());
       }
     }
@@ -213,8 +312,9 @@ json AutomationSession::Dispatch(const json& request) {
       if (!request["params"].is_array()) throw BadRequest("field \"params\" must be an array");
       for (const auto& p : request["params"]) params.push_back(Decode(p));
     }
-    if (!ReturnsRows(sql)) return {{"ok", true}, {"changed", conn->Execute(sql, params)}};
+    // One statement, and what it answers decides the form: columns mean rows, even none.
     auto rs = conn->Query(sql, params);
+    if (rs.columns.empty()) return {{"ok", true}, {"changed", rs.changed}};
     json rows = json::array();
     for (const auto& row : rs.rows) {
       json r = json::array();
@@ -250,17 +350,27 @@ json AutomationSession::Handle(const json& request) {
     return Dispatch(request);
   } catch (const std::exception& e) {
     return {{"ok", false}, {"error", e.what()}};
+  } catch (...) {
+    return {{"ok", false}, {"error", "the request failed with an unknown error"}};
   }
 }
 
 json AutomationSession::HandleLine(const std::string& line) {
-  json request;
+  // JSON has no raw NUL, in a string or out of one; the parser would take it for the end of the
+  // input and quietly drop the rest of the line.
+  if (auto nul = line.find('\0'); nul != std::string::npos)
+    return {{"ok", false},
+            {"error", "a request line must not hold a NUL byte (found at byte " +
+                          std::to_string(nul + 1) + ")"}};
   try {
-    request = json::parse(line);
-  } catch (const json::parse_error& e) {
+    RequestBuilder builder;
+    if (!json::sax_parse(line, &builder) || !builder.error.empty())
+      return {{"ok", false},
+              {"error", builder.error.empty() ? "not a JSON object" : builder.error}};
+    return Handle(builder.root);
+  } catch (const std::exception& e) {
     return {{"ok", false}, {"error", std::string("not a JSON object: ") + e.what()}};
   }
-  return Handle(request);
 }
 
 int AutomationSession::Run(std::istream& in, std::ostream& out) {
