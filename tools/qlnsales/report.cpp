@@ -23,7 +23,7 @@ Report TrialBalanceReport(Connection& conn, const ReportOptions& options) {
   std::string lines_on = "G.Account_No = A.Account_No";
   if (options.as_of) {
     lines_on += " AND G.GL_Date < ?";
-    params.push_back(DayAfter(*options.as_of));
+    params.emplace_back(DayAfter(*options.as_of));
   }
   auto rs = conn.Query(
       "SELECT A.Account_No, A.Account_Name, COALESCE(A.Opening_Balance, 0) + "
@@ -60,7 +60,7 @@ Report LedgerReport(Connection& conn, const ReportOptions& options) {
   std::string where;
   if (options.as_of) {
     where = " WHERE GL_Date < ?";
-    params.push_back(DayAfter(*options.as_of));
+    params.emplace_back(DayAfter(*options.as_of));
   }
   // Undated lines first on both engines (they disagree on where nulls sort), then by date, then
   // in the order they were posted.
@@ -98,7 +98,7 @@ Report DocumentsReport(Connection& conn, const ReportOptions& options) {
   std::string where;
   if (!options.customer.empty()) {
     where = " WHERE D.Customer_Code = ?";
-    params.push_back(options.customer);
+    params.emplace_back(options.customer);
   }
   // By date (undated first on both engines), a day's documents in the order a sale goes through
   // them, and a shorter number first, so that 0101SOR9 precedes 0101SOR10.
@@ -146,7 +146,7 @@ Report CustomersReport(Connection& conn, const ReportOptions& options) {
   std::string where;
   if (!options.customer.empty()) {
     where = " WHERE Customer_Code = ?";
-    params.push_back(options.customer);
+    params.emplace_back(options.customer);
   }
   Section s = SectionFromQuery(
       "customers", "Customer balances",

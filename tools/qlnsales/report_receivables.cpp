@@ -37,7 +37,7 @@ Report StatementReport(Connection& conn, const ReportOptions& options) {
       "FROM Accounts_Receivable_Ledger L WHERE L.Customer_Code = ?";
   if (options.as_of) {
     sql += " AND L.ARL_Date < ?";
-    params.push_back(DayAfter(*options.as_of));
+    params.emplace_back(DayAfter(*options.as_of));
   }
   Section s = SectionFromQuery(
       "statement",
@@ -69,7 +69,7 @@ Report AgingReport(Connection& conn, const ReportOptions& options) {
       "WHERE (L.ARL_Date IS NULL OR L.ARL_Date < ?)";
   if (!options.customer.empty()) {
     sql += " AND L.Customer_Code = ?";
-    params.push_back(options.customer);
+    params.emplace_back(options.customer);
   }
   auto rs = conn.Query(sql + kLineOrder, params);
 
