@@ -31,8 +31,7 @@ int RunReport(const ReportRequest& request, std::ostream& out) {
   if (!request.as_of.empty()) {
     if (!report->takes_as_of)
       throw Error("the " + std::string(report->name) +
-                  " report shows the books as they stand; it "
-                  "takes no --as-of");
+                  " report shows the books as they stand; it takes no --as-of");
     auto day = convert::ParseDate(request.as_of);
     if (!day) throw Error("'" + request.as_of + "' is not a date; give --as-of as yyyy-mm-dd");
     options.as_of = *day;
