@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <iostream>
 #include <tuple>
 
 #include "commands.h"
@@ -305,15 +306,19 @@ int Demo(const std::string& db) {
     Step(
         fmt::format("Asked for customer 01C999, which does not exist: \"{}\".", missing.ErrDesc()));
 
-  PrintDocuments(*conn);
-  PrintTable("Receivable lines",
-             conn->Query("SELECT Document_No AS Document, Customer_Code AS Customer, Account_No AS "
-                         "Account, Debit_Amount AS Debit, Credit_Amount AS Credit FROM "
-                         "Accounts_Receivable_Ledger ORDER BY ARL_ID"));
-  PrintLedger(*conn);
-  PrintTrialBalance(*conn);
-  PrintStock(*conn);
-  PrintCustomerBalances(*conn);
+  // The closing tables are the reports `qlnsales report` prints, in the same table format.
+  auto print = [&](Report (*build)(Connection&, const ReportOptions&), std::string customer = "") {
+    ReportOptions options;
+    options.customer = std::move(customer);
+    RenderReport(build(*conn, options), ReportFormat::Table, std::cout);
+  };
+  print(DocumentsReport);
+  print(StatementReport, "01C001");
+  print(LedgerReport);
+  print(TrialBalanceReport);
+  print(StockReport);
+  print(CustomersReport);
+  print(AgingReport);
   std::size_t broken = PrintBooksCheck(*conn);
   if (db.empty()) {
     conn.reset();

@@ -1,5 +1,6 @@
-// qlnsales: create databases, run the demo, check the books, and drive every object by name
-// through JSON lines.
+// qlnsales: create databases, run the demo, check the books, print reports, and drive every object
+// by name through JSON lines.
+#include <fmt/core.h>
 #include <CLI/CLI.hpp>
 
 #include <fstream>
@@ -8,6 +9,7 @@
 #include "automation.h"
 #include "commands.h"
 #include "qlnsales/value.h"
+#include "report.h"
 
 namespace qlnsales::cli {
 
@@ -52,6 +54,22 @@ int main(int argc, char** argv) {
   auto* check = app.add_subcommand("check", "Check the books of DB and print every violation");
   check->add_option("DB", check_db, "Database to check")->required();
 
+  qlnsales::cli::ReportRequest report_request;
+  auto* report = app.add_subcommand("report", "Print a report on the books of DB");
+  report->add_option("DB", report_request.db, "Database to report on (it must exist)")->required();
+  std::string names;
+  for (const auto& r : qlnsales::cli::ReportDefinitions())
+    names += fmt::format("\n  {:<14} {}", r.name, r.summary);
+  report->add_option("NAME", report_request.name, "The report, one of:" + names)->required();
+  report->add_option("--format", report_request.format,
+                     "table (for people, the default), csv (RFC 4180) or json");
+  report->add_option("--as-of", report_request.as_of,
+                     "yyyy-mm-dd: only what is dated on or before it (trial-balance, ledger, "
+                     "statement); the day aging counts from (default today)");
+  report->add_option("--customer", report_request.customer,
+                     "Customer code: the statement's customer (required), or one customer only "
+                     "(customers, documents, aging)");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -63,6 +81,7 @@ int main(int argc, char** argv) {
     if (*demo) return qlnsales::cli::Demo(demo_db);
     if (*run) return qlnsales::cli::Run(run_file);
     if (*check) return qlnsales::cli::Check(check_db);
+    if (*report) return qlnsales::cli::RunReport(report_request, std::cout);
   } catch (const std::exception& e) {
     std::cerr << "qlnsales: " << e.what() << '\n';
     return 2;

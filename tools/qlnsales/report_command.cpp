@@ -1,0 +1,58 @@
+// `qlnsales report DB NAME`: every argument is checked before the database is opened, and a path
+// that names no file is refused rather than opened, since opening would create an empty database.
+#include <filesystem>
+
+#include "base/convert.h"
+#include "commands.h"
+#include "qlnsales/database.h"
+#include "report.h"
+
+namespace qlnsales::cli {
+namespace {
+
+std::string ReportNames() {
+  std::string names;
+  for (const auto& r : ReportDefinitions())
+    names += (names.empty() ? "" : ", ") + std::string(r.name);
+  return names;
+}
+
+}  // namespace
+
+int RunReport(const ReportRequest& request, std::ostream& out) {
+  const ReportDefinition* report = FindReport(request.name);
+  if (!report)
+    throw Error("there is no report '" + request.name + "'; the reports are " + ReportNames());
+  auto format = ParseReportFormat(request.format);
+  if (!format)
+    throw Error("there is no format '" + request.format + "'; the formats are table, csv, json");
+
+  ReportOptions options;
+  if (!request.as_of.empty()) {
+    if (!report->takes_as_of)
+      throw Error("the " + std::string(report->name) +
+                  " report shows the books as they stand; it takes no --as-of");
+    auto day = convert::ParseDate(request.as_of);
+    if (!day) throw Error("'" + request.as_of + "' is not a date; give --as-of as yyyy-mm-dd");
+    options.as_of = *day;
+  }
+  options.customer = convert::Trim(request.customer);
+  if (options.customer.empty() && report->customer == CustomerOption::Required)
+    throw Error("the " + std::string(report->name) + " report needs --customer CODE");
+  if (!options.customer.empty() && report->customer == CustomerOption::No)
+    throw Error("the " + std::string(report->name) + " report takes no --customer");
+
+  const std::string cs = ConnectionStringFor(request.db);
+  if (cs.starts_with("sqlite:")) {
+    const std::string path = cs.substr(7);
+    if (path != ":memory:" && !std::filesystem::is_regular_file(path))
+      throw Error("there is no database at " + path);
+  }
+  Connection conn(cs);
+  if (SchemaVersion(conn) == 0)
+    throw Error(request.db + " holds no qlnsales books; create them with qlnsales init");
+  RenderReport(report->build(conn, options), *format, out);
+  return 0;
+}
+
+}  // namespace qlnsales::cli
