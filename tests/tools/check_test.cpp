@@ -55,7 +55,8 @@ TEST_F(CheckCommandTest, ChecksAnExistingDatabaseOnlyAndTellsWhatItChecked) {
         try {
           cli::Check(missing.string());
         } catch (const Error& e) {
-          EXPECT_EQ(std::string(e.what()), missing.string() + " holds no qlnsales database");
+          EXPECT_EQ(std::string(e.what()),
+                    missing.string() + " holds no qlnsales database; create it with qlnsales init");
           throw;
         }
       },

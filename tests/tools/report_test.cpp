@@ -388,7 +388,7 @@ TEST_F(ReportTest, TheCommandRefusesBadArgumentsWithoutCreatingADatabase) {
   const std::string empty = missing + ".empty";
   std::ofstream{empty}.close();
   nowhere.db = empty;
-  EXPECT_EQ(refusal(nowhere), empty + " holds no qlnsales books; create them with qlnsales init");
+  EXPECT_EQ(refusal(nowhere), empty + " holds no qlnsales database; create it with qlnsales init");
   Connection::ClearPool();
   std::filesystem::remove(empty);
 

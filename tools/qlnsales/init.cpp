@@ -1,5 +1,7 @@
 #include <fmt/core.h>
 
+#include <filesystem>
+
 #include "commands.h"
 #include "progress.h"
 #include "qlnsales/connection.h"
@@ -13,6 +15,32 @@ std::string ConnectionStringFor(const std::string& db) {
       db.starts_with("postgres://") || db.find('=') != std::string::npos)
     return db;
   return "sqlite:" + db;
+}
+
+namespace {
+
+// The SQLite file a connection string names, or "" when it names none (another engine, or a
+// private in-memory database).
+std::string SqliteFile(const std::string& connection_string) {
+  if (!connection_string.starts_with("sqlite:")) return "";
+  std::string path = connection_string.substr(7);
+  if (path == ":memory:") return "";
+  if (path.starts_with("file:")) path = path.substr(5, path.find('?') - 5);
+  return path;
+}
+
+}  // namespace
+
+std::unique_ptr<Connection> OpenExisting(const std::string& db) {
+  const std::string cs = ConnectionStringFor(db);
+  // Opening a missing SQLite file would create it: a reader must leave no empty database behind.
+  if (const std::string file = SqliteFile(cs);
+      !file.empty() && !std::filesystem::is_regular_file(file))
+    throw Error("there is no database at " + file);
+  auto conn = std::make_unique<Connection>(cs);
+  if (SchemaVersion(*conn) == 0)
+    throw Error(db + " holds no qlnsales database; create it with qlnsales init");
+  return conn;
 }
 
 int Init(const std::string& db, bool sample) {

@@ -1,10 +1,8 @@
 // `qlnsales report DB NAME`: every argument is checked before the database is opened, and a path
 // that names no file is refused rather than opened, since opening would create an empty database.
-#include <filesystem>
 
 #include "base/convert.h"
 #include "commands.h"
-#include "qlnsales/database.h"
 #include "report.h"
 
 namespace qlnsales::cli {
@@ -42,16 +40,8 @@ int RunReport(const ReportRequest& request, std::ostream& out) {
   if (!options.customer.empty() && report->customer == CustomerOption::No)
     throw Error("the " + std::string(report->name) + " report takes no --customer");
 
-  const std::string cs = ConnectionStringFor(request.db);
-  if (cs.starts_with("sqlite:")) {
-    const std::string path = cs.substr(7);
-    if (path != ":memory:" && !std::filesystem::is_regular_file(path))
-      throw Error("there is no database at " + path);
-  }
-  Connection conn(cs);
-  if (SchemaVersion(conn) == 0)
-    throw Error(request.db + " holds no qlnsales books; create them with qlnsales init");
-  RenderReport(report->build(conn, options), *format, out);
+  auto conn = OpenExisting(request.db);
+  RenderReport(report->build(*conn, options), *format, out);
   return 0;
 }
 
