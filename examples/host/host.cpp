@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
 
   // The host's own company set-up: its currency and the series its deliveries are numbered in.
   conn->Execute(
-      "INSERT INTO Currency_Master (Currency_Code, Currency_Name, Currency_Symbol) VALUES (?, ?, ?)",
+      "INSERT INTO Currency_Master (Currency_Code, Currency_Name, Currency_Symbol) VALUES (?, ?, "
+      "?)",
       {qlnsales::Value("BHD"), qlnsales::Value("Bahraini Dinar"), qlnsales::Value("BD")});
   conn->Execute(
       "INSERT INTO Document_Prefix (Document_Prefix, Company_Prefix, Branch_Prefix, Document_Name, "
@@ -77,9 +78,10 @@ int main(int argc, char** argv) {
     std::cerr << "process: " << delivery.ErrDesc() << '\n';
     return 1;
   }
-  auto rs = conn->Query("SELECT Processed_Flag FROM Direct_Delivery_Master WHERE "
-                        "Direct_Delivery_No = ?",
-                        {qlnsales::Value(delivery.DirectDeliveryNo)});
+  auto rs = conn->Query(
+      "SELECT Processed_Flag FROM Direct_Delivery_Master WHERE "
+      "Direct_Delivery_No = ?",
+      {qlnsales::Value(delivery.DirectDeliveryNo)});
   if (rs.empty() || !rs.front().Flag("Processed_Flag")) {
     std::cerr << "the processed delivery is not stored as processed\n";
     return 1;
