@@ -1,5 +1,5 @@
-// The postings that several documents make through the sibling modules: a ledger line with its
-// balance posting, goods out of stock at cost, a stock movement, location stock.
+// The postings that several documents make through the sibling modules: goods out of stock at
+// cost, a stock movement, location stock. Ledger lines are frame/modules.h's.
 #pragma once
 
 #include <initializer_list>
@@ -8,36 +8,10 @@
 #include <utility>
 #include <vector>
 
+#include "frame/modules.h"
 #include "qlnsales/connection.h"
-#include "qlnsales/registry.h"
 
 namespace qlnsales::documents {
-
-// A failure a module reported: its ErrDesc.
-using ModuleError = std::optional<std::string>;
-
-ObjectRef NewModule(const char* class_name,
-                    std::initializer_list<std::pair<const char*, Value>> properties);
-// Invokes `method`; a False answer gives the module's ErrDesc.
-ModuleError Call(const ObjectRef& module, const char* method, std::vector<Value> args = {});
-
-// What every ledger line of one document carries.
-struct LedgerHeader {
-  ConnectionRef conn;
-  std::string document_no;
-  std::string document_prefix;
-  Date date;
-  std::string currency_code;
-  std::string currency_symbol;
-  bool foreign = false;
-  Value last_update;
-};
-
-// One ledger line (either a debit or a credit) and its balance posting: +amount for a debit,
-// -amount for a credit.
-ModuleError PostLedgerLine(const LedgerHeader& h, const std::string& account,
-                           const std::string& description, double debit, double credit,
-                           double fc_debit, double fc_credit);
 
 // Goods out of stock at average cost.
 struct StockOut {
