@@ -20,7 +20,8 @@ class Grid : public Object {
   virtual void SetCols(std::int32_t cols) = 0;
   virtual std::string TextMatrix(std::int32_t row, std::int32_t col) const = 0;
   virtual void SetTextMatrix(std::int32_t row, std::int32_t col, std::string text) = 0;
-  // The numeric value of a cell: its leading number, 0 when it has none.
+  // The numeric value of a cell: its leading number, 0 when it has none; a check box's "True" is
+  // -1 (and "False" 0).
   virtual double ValueMatrix(std::int32_t row, std::int32_t col) const;
   // Sets a cell property (setting 7 is the text colour) over a range of cells.
   virtual void Cell(std::int32_t setting, std::int32_t row1, std::int32_t col1, std::int32_t row2,

@@ -2,6 +2,7 @@
 // registry asks for this list on its first use (server/builtins.h).
 #include "server/builtins.h"
 
+#include "qlnsales/cash_memo.h"
 #include "qlnsales/customer.h"
 #include "qlnsales/customer_address.h"
 #include "qlnsales/customer_ob.h"
@@ -28,6 +29,7 @@ void RegisterBuiltins(const std::function<void(std::string_view, Factory)>& add)
   add("QLNSales.SalesOrder", Make<SalesOrder>());
   add("QLNSales.Delivery", Make<Delivery>());
   add("QLNSales.DirectDelivery", Make<DirectDelivery>());
+  add("QLNSales.CashMemo", Make<CashMemo>());
   services::RegisterServices(add);
 }
 

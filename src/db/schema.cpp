@@ -235,7 +235,7 @@ const std::vector<TableDef>& Tables() {
        "Cash_Memo_FC_Item_Amount:F Cash_Memo_FC_Disc_Amount:F Cash_Memo_Dtl_Disc_Percent:F "
        "Cash_Memo_FC_Unit_Price:F Location_ID:F Location_Name:T Reference_SL_No:F "
        "Cash_Memo_OverAll_FC_Disc_Amount:F Cash_Memo_OverAll_Disc_Amount:F Proj_No:T "
-       "Last_Update:D Inventory_Value:Q Return_Qty:Q",
+       "Last_Update:D Inventory_Value:Q Return_Qty:Q Stock_Out_Qty:F",
        "SL_No",
        {"Cash_Memo_No", "Item_Code"}},
 
@@ -462,7 +462,12 @@ void CreateSchema(Connection& conn) {
     if (current > kSchemaVersion)
       throw Error("The database has schema version " + std::to_string(current) +
                   ", newer than this program's " + std::to_string(kSchemaVersion));
-    // Later versions add their migration steps here, each guarded by `current`.
+    // Each version's migration steps, guarded by `current` (0: the tables were just created).
+    if (current > 0 && current < 3)
+      // The part of a cash memo line that leaves stock with the memo (the rest went with a
+      // delivery); null for lines processed before it was kept: the whole line.
+      conn.Execute("ALTER TABLE Cash_Memo_Detail ADD COLUMN Stock_Out_Qty " +
+                   TypeSql('F', conn.Engine()));
     if (current < kSchemaVersion) {
       conn.Execute("DELETE FROM QLNSales_Schema");
       conn.Execute("INSERT INTO QLNSales_Schema (Version) VALUES (?)", {Value(kSchemaVersion)});

@@ -9,7 +9,7 @@
 
 namespace qlnsales::db {
 
-constexpr int kSchemaVersion = 2;
+constexpr int kSchemaVersion = 3;
 
 // Creates every missing table and index and records the schema version; running it again on a
 // current database changes nothing. Runs in one transaction of its own.

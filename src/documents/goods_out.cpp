@@ -99,16 +99,25 @@ void LocationStockOut(const GoodsDocument& doc, const GoodsColumns& cols, const 
     throw Error(*err);
 }
 
-void PostCostPair(const LedgerHeader& h, const CostAccounts& accounts,
-                  const std::string& free_label, const GoodsLine& line, double fc_cost) {
+void PostCostPair(const LedgerHeader& h, const CostAccounts& accounts, const CostLabels& labels,
+                  const GoodsLine& line, double fc_cost) {
   const std::string code = convert::Mid(Trim(line.item), 3);
-  if (auto err = PostLedgerLine(h, accounts.inventory, "Inventory Account : Item Code - " + code, 0,
-                                line.value, 0, fc_cost))
+  const std::string& cost_account = line.free() ? accounts.free_of_cost : accounts.cost_of_goods;
+  const std::string cost_label =
+      std::string(line.free() ? labels.free_of_cost : labels.cost_of_goods) + code;
+  const std::string inventory_label = labels.inventory + code;
+  if (line.value < 0) {
+    const double value = -line.value, fc = -fc_cost;
+    if (auto err =
+            PostLedgerLine(h, accounts.inventory, inventory_label, value, 0, fc, 0, labels.returned))
+      throw Error(*err);
+    if (auto err = PostLedgerLine(h, cost_account, cost_label, 0, value, 0, fc, labels.returned))
+      throw Error(*err);
+    return;
+  }
+  if (auto err = PostLedgerLine(h, accounts.inventory, inventory_label, 0, line.value, 0, fc_cost))
     throw Error(*err);
-  if (auto err = PostLedgerLine(
-          h, line.free() ? accounts.free_of_cost : accounts.cost_of_goods,
-          (line.free() ? free_label : std::string("Cost Of Goods Account : Item Code - ")) + code,
-          line.value, 0, fc_cost, 0))
+  if (auto err = PostLedgerLine(h, cost_account, cost_label, line.value, 0, fc_cost, 0))
     throw Error(*err);
 }
 

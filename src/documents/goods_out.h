@@ -63,7 +63,8 @@ void LockItems(const GoodsDocument& doc, const std::vector<GoodsLine>& lines);
 void TakeLineOut(const GoodsDocument& doc, GoodsLine& line);
 // The line's value kept in its Inventory_Value, found by document number and line serial.
 void KeepLineValue(const GoodsDocument& doc, const GoodsColumns& cols, const GoodsLine& line);
-// A goods-out movement of the line, at its value.
+// A goods-out movement of the line, at its value (goods that came back, a negative quantity,
+// move in).
 void MovementOut(const GoodsDocument& doc, const GoodsLine& line);
 // The line's goods out of its location.
 void LocationStockOut(const GoodsDocument& doc, const GoodsColumns& cols, const GoodsLine& line);
@@ -73,10 +74,19 @@ struct CostAccounts {
   std::string inventory, cost_of_goods, free_of_cost;
 };
 
+// The descriptions of the cost pair's lines (each followed by the item code), as each document
+// words them, and the comment of a pair reversed for goods that came back.
+struct CostLabels {
+  const char* inventory;
+  const char* cost_of_goods;
+  const char* free_of_cost;
+  const char* returned = "";
+};
+
 // The cost pair of a line: its inventory account credited, the cost of goods account (the free
-// of cost account for a free line) debited. `free_label` is the free account's description, as
-// each document words it.
-void PostCostPair(const LedgerHeader& h, const CostAccounts& accounts,
-                  const std::string& free_label, const GoodsLine& line, double fc_cost);
+// of cost account for a free line) debited. Goods that came back (a negative value) reverse the
+// pair: inventory debited and the cost account credited with the value's size.
+void PostCostPair(const LedgerHeader& h, const CostAccounts& accounts, const CostLabels& labels,
+                  const GoodsLine& line, double fc_cost);
 
 }  // namespace qlnsales::documents

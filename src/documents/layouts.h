@@ -2,6 +2,7 @@
 #pragma once
 
 #include "documents/layout.h"
+#include "qlnsales/cash_memo.h"
 #include "qlnsales/delivery.h"
 #include "qlnsales/direct_delivery.h"
 #include "qlnsales/sales_order.h"
@@ -11,5 +12,6 @@ namespace qlnsales::documents {
 const Layout<SalesOrder>& SalesOrderLayout();
 const Layout<Delivery>& DeliveryLayout();
 const Layout<DirectDelivery>& DirectDeliveryLayout();
+const Layout<CashMemo>& CashMemoLayout();
 
 }  // namespace qlnsales::documents

@@ -33,26 +33,28 @@ ModuleError PostMovementOut(const ConnectionRef& conn, const Movement& m) {
                          {"UnitName", Value(m.unit)},
                          {"FOC_Flag", Value(m.foc)},
                          {"UnitQty", Value(m.unit_qty)},
-                         {"OutQty", Value(m.base_qty)},
-                         {"OutAmount", Value(m.amount)},
-                         // No division by a quantity of 0: such a line moves nothing at price 0.
-                         {"OutPrice", Value(m.base_qty == 0 ? 0.0 : m.amount / m.base_qty)},
                          {"DocumentNo", Value(m.document_no)},
                          {"DocumentDate", Value(m.document_date)},
-                         {"DocumentType", Value(m.document_type)},
                          {"LocationID", Value(m.location_id)},
                          {"LocationName", Value(m.location_name)},
                          {"LastUpdate", m.last_update}});
+  // Goods that came back (a negative quantity) move in, by their size.
+  const bool in = m.base_qty < 0;
+  move->Set("DocumentType", Value(in ? "IN" : m.document_type));
+  move->Set(in ? "InQty" : "OutQty", Value(in ? -m.base_qty : m.base_qty));
+  move->Set(in ? "InAmount" : "OutAmount", Value(in ? -m.amount : m.amount));
+  // No division by a quantity of 0: such a line moves nothing at price 0.
+  move->Set(in ? "InPrice" : "OutPrice", Value(m.base_qty == 0 ? 0.0 : m.amount / m.base_qty));
   if (!m.period.empty()) move->Set("PeriodType", m.period);
   if (!m.comments.empty()) move->Set("StockComments", m.comments);
-  return Call(move, "StockMovement", {Value(m.base_qty)});
+  return Call(move, "StockMovement", {Value(in ? -m.base_qty : m.base_qty)});
 }
 
 ModuleError LocationOut(const ConnectionRef& conn, const std::string& company,
                         const std::string& branch, const std::string& item,
                         const std::string& item_name, std::int32_t location,
                         const std::string& location_name, double quantity, const std::string& unit,
-                        const Value& last_update) {
+                        const Value& last_update, std::int32_t mode) {
   auto stock = NewModule("QLNInventory.LocationStock", {{"AdoConnectionObject", Value(conn)},
                                                         {"BranchPrefix", Value(branch)},
                                                         {"CompanyPrefix", Value(company)},
@@ -63,7 +65,7 @@ ModuleError LocationOut(const ConnectionRef& conn, const std::string& company,
                                                         {"LocationQty", Value(quantity)},
                                                         {"LastUpdate", last_update},
                                                         {"UnitName", Value(unit)}});
-  return Call(stock, "UpdateLocationStock", {Value(std::int32_t{1})});
+  return Call(stock, "UpdateLocationStock", {Value(mode)});
 }
 
 bool HasPostings(Connection& conn, const std::string& document_no) {

@@ -32,14 +32,16 @@ struct Movement {
   std::string location_name, comments;
   Value last_update;
 };
-// A goods-out movement; its price is the amount per base unit (0 for a quantity of 0).
+// A goods-out movement; its price is the amount per base unit (0 for a quantity of 0). Goods that
+// came back (a negative quantity and amount) move in by their size, at the same price.
 ModuleError PostMovementOut(const ConnectionRef& conn, const Movement& m);
 
+// Mode 1 takes `quantity` out of the location, mode 0 puts it back.
 ModuleError LocationOut(const ConnectionRef& conn, const std::string& company,
                         const std::string& branch, const std::string& item,
                         const std::string& item_name, std::int32_t location,
                         const std::string& location_name, double quantity, const std::string& unit,
-                        const Value& last_update);
+                        const Value& last_update, std::int32_t mode = 1);
 
 // A document counts as posted once ledger lines or stock movements carry its number. Postings are
 // made once: synchronising a document that has them answers "Already Processed".

@@ -5,7 +5,10 @@
 namespace qlnsales {
 
 double Grid::ValueMatrix(std::int32_t row, std::int32_t col) const {
-  return convert::Val(TextMatrix(row, col));
+  // A check box cell holds "True" or "False", which the front end's grid reads as -1 and 0.
+  const std::string text = TextMatrix(row, col);
+  if (convert::EqualsNoCase(convert::Trim(text), "True")) return -1;
+  return convert::Val(text);
 }
 
 MemoryGrid::MemoryGrid(std::int32_t rows, std::int32_t cols) {

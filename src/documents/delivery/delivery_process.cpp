@@ -14,6 +14,9 @@ using namespace documents;
 
 namespace {
 
+const CostLabels kCostLabels{"Inventory Account : Item Code - ",
+                             "Cost Of Goods Account : Item Code - ", "Free Of Cost Account : Item Code - "};
+
 const NumberingTables kTables{"Delivery_Master",
                               "Delivery_No",
                               "Delivery_Identity",
@@ -124,7 +127,7 @@ void PostGoods(Delivery& d, const ResultSet& rows) {
   for (const auto& l : lines) {
     if (l.item_type != 0) continue;  // type 3 moves stock but posts no cost
     if (!accounts) accounts = BranchAccounts(*d.AdoDBConnectionObject, d.BranchPrefix);
-    PostCostPair(h, *accounts, "Free Of Cost Account : Item Code - ", l, l.value);
+    PostCostPair(h, *accounts, kCostLabels, l, l.value);
   }
   for (const auto& l : lines) {
     if (!l.stock()) continue;

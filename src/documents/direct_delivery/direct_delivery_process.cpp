@@ -13,6 +13,9 @@ using namespace documents;
 
 namespace {
 
+const CostLabels kCostLabels{"Inventory Account : Item Code - ",
+                             "Cost Of Goods Account : Item Code - ", "Free of Cost Account : Item Code - "};
+
 const NumberingTables kTables{"Direct_Delivery_Master",
                               "Direct_Delivery_No",
                               "Direct_Delivery_Identity",
@@ -61,7 +64,7 @@ class Costs {
       std::vector<Value> args{Value(l.value), Value(d_.CurrencyCode), Value(0.0), Value()};
       fc = currency_->Invoke("Convert_Into_FC", args).ToDouble();
     }
-    PostCostPair(h_, known->second, "Free of Cost Account : Item Code - ", l, fc);
+    PostCostPair(h_, known->second, kCostLabels, l, fc);
   }
 
  private:

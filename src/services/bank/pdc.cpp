@@ -28,7 +28,7 @@ class PDC : public ServiceObject {
           .SetOptional("CreditCard_Code", Text("CreditCardCode"))
           .Set("Cheque_Amount", Number("ChequeAmount"))
           .Set("Cheque_FCAmount", Number("ChequeFCAmount"))
-          .Set("Cleared", Flag("Cleared"))
+          .Set("Cleared", Cleared())
           .Set("CustomerID", Text("CustomerID"))
           .SetOptional("Customer_Name", Text("CustomerName"))
           .SetOptional("Source_No", Text("SourceNo"))
@@ -44,6 +44,18 @@ class PDC : public ServiceObject {
   }
 
   std::string_view ClassName() const override { return "QLNBank.PDC"; }
+
+ private:
+  // Callers say "No" or "Yes" (in any case), or give a Boolean.
+  bool Cleared() const {
+    const Value& v = P("Cleared");
+    if (v.kind() == Value::Kind::Text) {
+      const std::string t = convert::UCase(convert::Trim(v.ToText()));
+      if (t == "NO") return false;
+      if (t == "YES") return true;
+    }
+    return v.ToBool();
+  }
 
  protected:
   const DispatchTable& Dispatch() const override {

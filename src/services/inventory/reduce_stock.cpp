@@ -10,7 +10,8 @@ class ReduceStock : public ServiceObject {
   // item's stock. SellingValue := the cost of what was taken out, at the average cost of the
   // stock in hand; TotalQty := the stock left; ItemType := the item's type. Items of types other
   // than 0 and 3 are not kept in stock: nothing moves and SellingValue is 0. Taking out more
-  // than is in hand is refused.
+  // than is in hand is refused; so is a negative quantity, except at the point of sale
+  // (PointOfSale True).
   bool ReduceStockInHand(double quantity) {
     return Trap([&] {
       auto conn = ConnectionObject();
@@ -30,6 +31,19 @@ class ReduceStock : public ServiceObject {
       }
       double unit_qty = P("UnitQty").IsEmpty() ? 1.0 : Number("UnitQty");
       double base = quantity * unit_qty;
+      // At the point of sale goods may come back (a negative quantity): they return to stock at
+      // the item's current average cost, and SellingValue is then negative.
+      if (base < 0 && Flag("PointOfSale")) {
+        const double cost = in_hand > 0 ? amount / in_hand * base : 0.0;
+        conn->ChangeDeferred({"Item_Master",
+                              {{"Item_Code", Value(item)}},
+                              {{"Stock_In_Hand", -base}, {"Stock_Amount", -cost}},
+                              {},
+                              {}});
+        SetP("SellingValue", cost);
+        SetP("TotalQty", in_hand - base);
+        return true;
+      }
       if (!(base >= 0))
         return Fail("Invalid quantity " + convert::NumberToText(base) + " to take out of stock.");
       if (base > in_hand + 1e-9)
@@ -56,7 +70,8 @@ class ReduceStock : public ServiceObject {
       DispatchBuilder<ReduceStock> b("QLNInventory.ReduceStock");
       WithProperties(
           b, {"AdoConnectionObject", "BranchPrefix", "ItemCode", "UnitName", "UnitPrice",
-              "PeriodType", "LastUpdate", "UnitQty", "ItemType", "SellingValue", "TotalQty"});
+              "PeriodType", "LastUpdate", "UnitQty", "ItemType", "SellingValue", "TotalQty",
+              "PointOfSale"});
       b.Method("ReduceStockInHand", &ReduceStock::ReduceStockInHand);
       return b.Build();
     }();

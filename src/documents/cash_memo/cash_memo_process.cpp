@@ -1,0 +1,529 @@
+// Cash memo processing: the final number, the source document paid, and by the working mode the
+// sales log, the sales, discount, tax and payment postings, the cheque, and the goods out of
+// stock at cost.
+#include <cmath>
+#include <map>
+
+#include "base/convert.h"
+#include "db/record.h"
+#include "documents/cash_memo/payment.h"
+#include "documents/document_support.h"
+#include "documents/goods_out.h"
+#include "frame/numbering.h"
+#include "qlnsales/cash_memo.h"
+
+namespace qlnsales {
+
+using convert::Trim;
+using namespace documents;
+
+namespace {
+
+using C = CashMemo;
+
+const NumberingTables kTables{"Cash_Memo_Master",
+                              "Cash_Memo_No",
+                              "Cash_Memo_Identity",
+                              "Cash_Memo_Detail",
+                              "Cash_Memo_No",
+                              "Invalid Cash Memo No",
+                              "Error while Processing, Invalid Temporary Cash Memo No."};
+
+// A stock line is valued at its cost; the location's stock counts the line's own units.
+const GoodsColumns kGoods{"Cash_Memo_Detail",     "Cash_Memo_No", "Cash_Memo_Qty", nullptr,
+                          "Cash_Memo_Unit_Price", false};
+
+const CostLabels kCostLabels{"Inventory Account : ItemCode - ", "Cost of Goods Account : ItemCode - ",
+                             "Free of Cost Account : ItemCode - "};
+const CostLabels kPointOfSaleLabels{"Inventory Account : Item Code - ",
+                                    "Cost Of Goods Sales Account : Item Code - ",
+                                    "Free of Cost Sales Account : Item Code - ", "POS Sales Return"};
+
+bool PointOfSale(const C& c) {
+  return convert::UCase(c.ReferencePrefix) == "POS";
+}
+
+// Restores the header-only flag when a call ends, however it ends.
+class HeaderOnly {
+ public:
+  explicit HeaderOnly(bool& flag) : flag_(flag), was_(flag) { flag_ = true; }
+  ~HeaderOnly() { flag_ = was_; }
+  HeaderOnly(const HeaderOnly&) = delete;
+  HeaderOnly& operator=(const HeaderOnly&) = delete;
+
+ private:
+  bool& flag_;
+  bool was_;
+};
+
+int Places(double amt_dig) {
+  const double d = convert::RoundHalfEven(amt_dig);
+  return d < 0 ? 0 : d > 10 ? 10 : static_cast<int>(d);
+}
+
+// The source the memo settles, by the name it gives.
+enum class SourceKind { kNone, kOrder, kDelivery, kDirectDelivery };
+
+SourceKind SourceOf(const C& c) {
+  const std::string name = convert::UCase(Trim(c.ReferenceDocumentName));
+  if (name == "SALES ORDER") return SourceKind::kOrder;
+  if (name == "DELIVERY") return SourceKind::kDelivery;
+  if (name == "DIRECT DELIVERY") return SourceKind::kDirectDelivery;
+  return SourceKind::kNone;
+}
+
+// A line of the memo as processing reads it once.
+struct MemoLine {
+  GoodsLine goods;
+  double amount = 0, fc_amount = 0, unit_price = 0, delivered = 0;
+  std::optional<double> stock_out;  // the part that leaves stock with the memo, when kept
+};
+
+std::vector<MemoLine> ReadMemoLines(Connection& conn, const std::string& number) {
+  const auto rows = ReadLinesWithItems(conn, kGoods, number);
+  auto goods = GoodsLines(rows, kGoods);
+  std::vector<MemoLine> lines;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    Row r = rows[i];
+    MemoLine l{std::move(goods[i])};
+    l.amount = r.Double("Cash_Memo_Item_Amount");
+    l.fc_amount = r.Double("Cash_Memo_FC_Item_Amount");
+    l.unit_price = r.Double("Cash_Memo_Unit_Price");
+    l.delivered = r.Double("Cash_Memo_Delivered_Qty");
+    if (!r.IsNull("Stock_Out_Qty")) l.stock_out = r.Double("Stock_Out_Qty");
+    lines.push_back(std::move(l));
+  }
+  return lines;
+}
+
+bool Returned(const C& c, const MemoLine& l) {
+  return c.ReferencePrefix == "POS" && l.goods.qty < 0;
+}
+
+// The postings can only balance when the total is the lines less the header discount plus the
+// tax: a memo whose figures disagree is refused before anything is written.
+void CheckTotal(const C& c, const std::vector<MemoLine>& lines) {
+  double sales = 0;
+  for (const auto& l : lines) sales += Returned(c, l) ? -std::fabs(l.amount) : l.amount;
+  const double expected = sales - c.CashMemoDiscAmount + c.CashMemoTaxAmount;
+  const double tolerance = 0.5 * std::pow(10.0, -Places(c.AmtDig));
+  if (!std::isfinite(expected) || !std::isfinite(c.CashMemoTotalAmount) ||
+      std::fabs(expected - c.CashMemoTotalAmount) > tolerance)
+    throw Error("The cash memo's total " + convert::NumberToText(c.CashMemoTotalAmount) +
+                " is not its lines less the discount plus the tax (" +
+                convert::NumberToText(convert::RoundHalfEven(expected, Places(c.AmtDig))) + ")");
+}
+
+// The source document paid. A memo made from an order delivers what the order has not delivered
+// yet: each line's share of it is kept on the line (it is what leaves stock with the memo) and
+// added to the order line's delivered quantity, so no later delivery takes the same goods out.
+// Answers the shares by line serial.
+std::map<std::int32_t, double> MarkSourcePaid(C& c, Connection& conn) {
+  std::map<std::int32_t, double> shares;
+  const SourceKind kind = SourceOf(c);
+  if (kind == SourceKind::kNone) return shares;
+  const std::string number = Trim(c.ReferenceNo);
+  const char* master = kind == SourceKind::kOrder      ? "Sales_Order_Master"
+                       : kind == SourceKind::kDelivery ? "Delivery_Master"
+                                                       : "Direct_Delivery_Master";
+  const char* key = kind == SourceKind::kOrder      ? "Sales_Ord_No"
+                    : kind == SourceKind::kDelivery ? "Delivery_No"
+                                                    : "Direct_Delivery_No";
+  Record()
+      .Set("Paid_Flag", 1)
+      .Set("Last_Update", Stamp(master, c.LastUpdate))
+      .Update(conn, master, Record().Set(key, number));
+  if (kind != SourceKind::kOrder) return shares;
+  auto lines = conn.Query(
+      "SELECT M.SL_No, M.Cash_Memo_Qty, O.SL_No AS Order_Line, O.Sales_Ord_Ordered_Qty, "
+      "O.Sales_Ord_Delivered_Qty FROM Cash_Memo_Detail M LEFT JOIN Sales_Order_Detail O ON "
+      "O.Sales_Ord_No = ? AND O.SL_No = M.Reference_SL_No WHERE M.Cash_Memo_No = ? ORDER BY "
+      "M.SL_No",
+      {Value(number), Value(c.CashMemoNo)});
+  const Value stamp = Stamp("Sales_Order_Detail", c.LastUpdate);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    Row l = lines[i];
+    if (l.IsNull("Order_Line")) continue;  // not an order line: the whole line leaves stock
+    const double rest = l.Double("Sales_Ord_Ordered_Qty") - l.Double("Sales_Ord_Delivered_Qty");
+    const double share = std::max(0.0, std::min(l.Double("Cash_Memo_Qty"), rest));
+    conn.ExecuteDeferred(
+        "UPDATE Sales_Order_Detail SET Sales_Ord_Delivered_Qty = Sales_Ord_Delivered_Qty + ?, "
+        "Last_Update = ? WHERE Sales_Ord_No = ? AND SL_No = ?",
+        {Value(share), stamp, Value(number), Value(l.Int32("Order_Line"))});
+    conn.ExecuteDeferred(
+        "UPDATE Cash_Memo_Detail SET Stock_Out_Qty = ? WHERE Cash_Memo_No = ? AND SL_No = ?",
+        {Value(share), Value(c.CashMemoNo), Value(l.Int32("SL_No"))});
+    shares[l.Int32("SL_No")] = share;
+  }
+  return shares;
+}
+
+// The accounts of the branch's sales preferences, read once: the row missing is its own failure.
+struct SalesAccounts {
+  std::string sales, cost_of_goods, free_of_cost;
+};
+
+SalesAccounts SalesPreferences(Connection& conn, const std::string& branch) {
+  auto rs = conn.Query(
+      "SELECT Cash_Sales_Account_No, COG_Account_No, FOC_Account_No FROM "
+      "Default_Sales_Preferences WHERE Branch_Prefix = ?",
+      {Value(branch)});
+  if (rs.empty()) throw Error("Set the Sales default settings in the Sales Preferences");
+  Row r = rs.front();
+  return {r.Text("Cash_Sales_Account_No"), r.Text("COG_Account_No"), r.Text("FOC_Account_No")};
+}
+
+// One preference column of the company's branch; blank is the caller's failure.
+std::string Preference(Connection& conn, const char* table, const char* column, const C& c,
+                       const char* missing) {
+  CheckSqlName(table);
+  CheckSqlName(column);
+  auto rs = conn.Query(std::string("SELECT ") + column + " AS Account FROM " + table +
+                           " WHERE Company_Prefix = ? AND Branch_Prefix = ?",
+                       {Value(c.CompanyPrefix), Value(c.BranchPrefix)});
+  const std::string account = rs.empty() ? std::string() : Trim(rs.front().Text("Account"));
+  if (account.empty()) throw Error(missing);
+  return account;
+}
+
+// The company's default accounts through the account module.
+ObjectRef AccountPreferences(const C& c) {
+  auto prefs = NewModule("QLNAccounts.AccountPreferences",
+                         {{"AdoConnectionObject", Value(c.AdoDBConnectionObject)},
+                          {"ConnectionString", Value(c.ADOConnectionString)}});
+  if (auto err = Call(prefs, "Get_Account_Preferences",
+                      {Value(c.CompanyPrefix), Value(c.BranchPrefix)}))
+    throw Error(*err);
+  return prefs;
+}
+
+void Check(const ModuleError& err) {
+  if (err) throw Error(*err);
+}
+
+std::string CodeOf(const std::string& code) {
+  return convert::Mid(Trim(code), 3);
+}
+
+class Posting {
+ public:
+  Posting(C& c, Connection& conn)
+      : c_(c),
+        conn_(conn),
+        h_{c.AdoDBConnectionObject, c.CashMemoNo,     c.DocumentPrefix,        c.CashMemoDate,
+           c.CurrencyCode,          c.CurrencySymbol, c.ForeignCurrencyFlag, Value(c.LastUpdate)},
+        places_(Places(c.AmtDig)) {}
+
+  void Run(std::vector<MemoLine>& lines) {
+    for (const auto& l : lines) {
+      SalesLog(l);
+      SalesLine(l);
+    }
+    if (PointOfSale(c_)) PointOfSaleStock(lines);
+    if (c_.CashMemoDiscAmount > 0) Discount();
+    Tax();
+    const Payment payment = PaymentOf(c_.PaymentType);
+    if (payment == Payment::kCash) {
+      Cash();
+    } else {
+      Receivable();
+      if (!c_.Cheque_Process()) throw Error(c_.ErrDesc());
+    }
+    if (!PointOfSale(c_)) GoodsOut(lines);
+  }
+
+ private:
+  double Round(double x) const { return convert::RoundHalfEven(x, places_); }
+
+  void SalesLog(const MemoLine& l) {
+    const GoodsLine& g = l.goods;
+    const double base = g.qty * g.unit_qty;
+    auto log = NewModule("QLNInventory.SalesLog",
+                         {{"AdoConnectionObject", Value(c_.AdoDBConnectionObject)},
+                          {"SalesDocumentNo", Value(c_.CashMemoNo)},
+                          {"CompanyPrefix", Value(c_.CompanyPrefix)},
+                          {"BranchPrefix", Value(c_.BranchPrefix)},
+                          {"DocumentPrefix", Value(c_.SalesLogPrefix)},
+                          {"RefDocumentPrefix", Value(c_.ReferencePrefix)},
+                          {"ItemCode", Value(g.item)},
+                          {"ItemName", Value(g.item_name)},
+                          {"UnitCode", Value(g.unit_code)},
+                          {"UnitName", Value(g.unit)},
+                          {"FOC_Flag", Value(g.foc)},
+                          {"UnitQty", Value(g.unit_qty)},
+                          {"SalesQty", Value(base)},
+                          {"SalesItemAmount", Value(l.amount)},
+                          // The price of one base unit, so quantity x price is the amount; a
+                          // quantity of 0 has price 0.
+                          {"SalesUnitPrice", Value(base == 0 ? 0.0 : Round(l.amount / base))},
+                          {"SalesLogDate", Value(c_.CashMemoDate)},
+                          {"SalesDocumentPrefix", Value(c_.DocumentPrefix)},
+                          {"LastUpdate", Value(c_.LastUpdate)}});
+    Check(Call(log, "Create_SalesLog"));
+  }
+
+  void SalesLine(const MemoLine& l) {
+    if (!sales_) sales_ = SalesPreferences(conn_, c_.BranchPrefix);
+    const std::string label = "Sales Account : ItemCode - " + CodeOf(l.goods.item);
+    if (Returned(c_, l))
+      Check(PostLedgerLine(h_, sales_->sales, label, std::fabs(l.amount), 0,
+                           std::fabs(l.fc_amount), 0, "POS Sales Return"));
+    else
+      Check(PostLedgerLine(h_, sales_->sales, label, 0, l.amount, 0, l.fc_amount));
+  }
+
+  void Discount() {
+    const std::string account = Preference(conn_, "Default_Sales_Preferences",
+                                           "Sales_Disc_Account_No", c_,
+                                           "Invalid Default Discount Account");
+    Check(PostLedgerLine(h_, account, "Discount Account", c_.CashMemoDiscAmount, 0,
+                         c_.CashMemoFcDiscAmount, 0, c_.CashMemoComments));
+  }
+
+  void Tax() {
+    auto tax = NewModule("QLNSales.TaxCodes",
+                         {{"ConnectionString", Value(c_.ADOConnectionString)},
+                          {"AdoDBConnectionObject", Value(c_.AdoDBConnectionObject)},
+                          {"TaxCode", Value(c_.TaxCode)},
+                          {"TaxRate", Value(c_.CashMemoTaxPercent)},
+                          {"TaxAmount", Value(c_.CashMemoTaxAmount)},
+                          {"DocumentNo", Value(c_.CashMemoNo)},
+                          {"DocumentDate", Value(c_.CashMemoDate)},
+                          {"DocumentPrefix", Value(c_.DocumentPrefix)},
+                          {"Comments", Value(c_.CashMemoComments)},
+                          {"CurrencyCode", Value(c_.CurrencyCode)},
+                          {"CurrencySymbol", Value(c_.CurrencySymbol)},
+                          {"LastUpdate", Value(c_.LastUpdate)},
+                          {"AmtDig", Value(c_.AmtDig)}});
+    Check(Call(tax, "ProcessTax"));
+  }
+
+  void Cash() {
+    const std::string account = Preference(conn_, "Default_Account_Preferences",
+                                           "Cash_Memo_Account_No", c_,
+                                           "Invalid Default Cash Memo Account");
+    Check(PostLedgerLine(h_, account, "Cash Memo Account", c_.CashMemoTotalAmount, 0,
+                         c_.CashMemoFCTotalAmount, 0, c_.CashMemoComments));
+  }
+
+  void Receivable() {
+    const std::string account = Prefs()->Get("ARAccountNo").ToText();
+    const std::string label = "Accounts Receivable : Customer Code - " + CodeOf(c_.CustomerCode);
+    auto ar = NewModule("QLNAccounts.AccountsReceivable",
+                        {{"AdoConnectionObject", Value(c_.AdoDBConnectionObject)},
+                         {"DocumentNo", Value(c_.CashMemoNo)},
+                         {"DocumentPrefix", Value(c_.DocumentPrefix)},
+                         {"ARLDate", Value(c_.CashMemoDate)},
+                         {"CurrencyCode", Value(c_.CurrencyCode)},
+                         {"CurrencySymbol", Value(c_.CurrencySymbol)},
+                         {"ARLDescription", Value(label)},
+                         {"ARLComments", Value(c_.CashMemoComments)},
+                         {"AccountNo", Value(account)},
+                         {"CustomerCode", Value(c_.CustomerCode)},
+                         {"ARLCreditAmount", Value(0.0)},
+                         {"FCARLCreditAmount", Value(0.0)},
+                         {"ARLDebitAmount", Value(c_.CashMemoTotalAmount)},
+                         {"FCARLDebitAmount", Value(c_.CashMemoFCTotalAmount)},
+                         {"ForeignCurrencyFlag", Value(c_.ForeignCurrencyFlag)},
+                         {"LastUpdate", Value(c_.LastUpdate)}});
+    Check(Call(ar, "AR_Insert_Transaction"));
+    Check(PostLedgerLine(h_, account, label, c_.CashMemoTotalAmount, 0, c_.CashMemoFCTotalAmount,
+                         0, c_.CashMemoComments));
+  }
+
+  const ObjectRef& Prefs() {
+    if (!prefs_) prefs_ = AccountPreferences(c_);
+    return prefs_;
+  }
+
+  CostAccounts Costs() {
+    if (!sales_) sales_ = SalesPreferences(conn_, c_.BranchPrefix);
+    return {Prefs()->Get("InventoryAccountNo").ToText(), sales_->cost_of_goods,
+            sales_->free_of_cost};
+  }
+
+  GoodsDocument Document() const {
+    return {c_.AdoDBConnectionObject,
+            c_.CompanyPrefix,
+            c_.BranchPrefix,
+            c_.StockMovementPrefix,
+            c_.CashMemoNo,
+            c_.CashMemoDate,
+            std::string(),
+            Value(c_.LastUpdate)};
+  }
+
+  // What a line takes out of stock: nothing when a delivery took (or takes) its goods out, the
+  // order's undelivered share for a memo made from an order, else the whole line.
+  double StockOut(const MemoLine& l) const {
+    const SourceKind kind = SourceOf(c_);
+    if (kind == SourceKind::kDelivery || kind == SourceKind::kDirectDelivery) return 0;
+    return l.stock_out ? *l.stock_out : l.goods.qty;
+  }
+
+  void GoodsOut(std::vector<MemoLine>& lines) {
+    const GoodsDocument doc = Document();
+    std::vector<GoodsLine> out;
+    for (const auto& l : lines) {
+      if (!l.goods.stock()) continue;
+      GoodsLine g = l.goods;
+      g.qty = StockOut(l);
+      if (g.qty == 0) continue;
+      out.push_back(std::move(g));
+    }
+    if (out.empty()) return;
+    LockItems(doc, out);
+    const CostAccounts accounts = Costs();
+    for (auto& g : out) {
+      LocationStockOut(doc, kGoods, g);
+      TakeLineOut(doc, g);
+      PostCostPair(h_, accounts, kCostLabels, g, g.value);
+      KeepLineValue(doc, kGoods, g);
+    }
+    for (const auto& g : out) MovementOut(doc, g);
+  }
+
+  // The point of sale moves each stock line's delivered quantity (goods coming back are
+  // negative) at the memo's own location, and values every other line at its price.
+  void PointOfSaleStock(std::vector<MemoLine>& lines) {
+    const GoodsDocument doc = Document();
+    std::vector<GoodsLine> moved;
+    for (auto& l : lines) {
+      GoodsLine g = l.goods;
+      if (!g.stock()) {
+        g.value = l.unit_price;
+        KeepLineValue(doc, kGoods, g);
+        continue;
+      }
+      g.qty = l.delivered;
+      g.location_id = c_.LocationCode;
+      g.location_name = c_.LocationName;
+      moved.push_back(std::move(g));
+    }
+    if (moved.empty()) return;
+    LockItems(doc, moved);
+    for (auto& g : moved) {
+      auto reduce = NewModule("QLNInventory.ReduceStock",
+                              {{"AdoConnectionObject", Value(c_.AdoDBConnectionObject)},
+                               {"BranchPrefix", Value(c_.BranchPrefix)},
+                               {"ItemCode", Value(g.item)},
+                               {"UnitName", Value(g.unit)},
+                               {"UnitQty", Value(g.unit_qty)},
+                               {"UnitPrice", Value(g.fallback)},
+                               {"PointOfSale", Value(true)},
+                               {"LastUpdate", Value(c_.LastUpdate)}});
+      Check(Call(reduce, "ReduceStockInHand", {Value(g.qty)}));
+      if (IsStockType(reduce->Get("ItemType").ToInt32()))
+        g.value = reduce->Get("SellingValue").ToDouble();
+      KeepLineValue(doc, kGoods, g);
+    }
+    for (const auto& g : moved) MovementOut(doc, g);
+    const CostAccounts accounts = Costs();
+    for (const auto& g : moved) PostCostPair(h_, accounts, kPointOfSaleLabels, g, g.value);
+    for (const auto& g : moved) {
+      const double base = g.qty * g.unit_qty;
+      Check(LocationOut(doc.conn, c_.CompanyPrefix, c_.BranchPrefix, g.item, g.item_name,
+                        c_.LocationCode, c_.LocationName, std::fabs(base), g.unit, doc.stamp,
+                        base < 0 ? 0 : 1));
+    }
+  }
+
+  C& c_;
+  Connection& conn_;
+  LedgerHeader h_;
+  int places_;
+  std::optional<SalesAccounts> sales_;
+  ObjectRef prefs_;
+};
+
+}  // namespace
+
+bool CashMemo::Process() {
+  return Process_CashMemo();
+}
+
+bool CashMemo::Process_CashMemo() {
+  HeaderOnly header_only(header_only_);
+  return Trap([&] {
+    if (!Get_CashMemo()) return false;
+    // A memo paid otherwise would post a sale with nothing against it.
+    if (PaymentOf(PaymentType) == Payment::kOther) return Fail("Invalid Payment Type");
+    auto conn = connection_rule::ObjectOnly(AdoDBConnectionObject);
+    const ProcessMode mode{ModeOf(OnlineFlag, SyncFlag), DocFlag, manualDocIdentity};
+    FinalNumbering numbering(kTables);
+    if (auto err = numbering.Open(*conn, CashMemoNo)) return Fail(*err);
+    if (mode.KeepsStoredIdentity()) {
+      if (HasPostings(*conn, numbering.temporary_number())) return Fail("Already Processed");
+      // A memo numbered off-line keeps the stamp it was given then.
+      if (auto when = convert::ParseDate(numbering.stored().Text("Last_Update"))) LastUpdate = *when;
+    } else if (IsFinalNumber(numbering.temporary_number())) {
+      return Fail("Already Processed");
+    }
+    auto lines = ReadMemoLines(*conn, numbering.temporary_number());
+    CheckTotal(*this, lines);
+    Record extra;
+    extra.Set("process_Flag", 1).Set("Delivered_Flag", 1);
+    if (PaymentOf(PaymentType) == Payment::kCash)
+      extra.Set("Adjusted_Amount", CashMemoTotalAmount)
+          .Set("Adjusted_FCAmount", CashMemoFCTotalAmount);
+    numbering.Assign(AdoDBConnectionObject, {CompanyPrefix, BranchPrefix, DocumentPrefix}, mode,
+                     std::move(extra), Stamp(kTables.master_table, LastUpdate),
+                     Stamp(kTables.detail_table, LastUpdate));
+    CashMemoIdentity = numbering.identity();
+    CashMemoNo = numbering.number();
+    conn = connection_rule::ObjectOnly(AdoDBConnectionObject);
+
+    if (mode.UpdatesSources())
+      for (const auto& [serial, share] : MarkSourcePaid(*this, *conn))
+        for (auto& l : lines)
+          if (l.goods.sl_no == serial) l.stock_out = share;
+    if (mode.Posts()) Posting(*this, *conn).Run(lines);
+    // The memo is posted: a counter that cannot be settled is reported but does not undo it.
+    if (auto err = numbering.Settle()) Fail(*err);
+    return true;
+  });
+}
+
+bool CashMemo::Cheque_Process() {
+  HeaderOnly header_only(header_only_);
+  return Trap([&] {
+    if (!Get_CashMemo()) return false;
+    if (ModeOf(OnlineFlag, SyncFlag) == WorkingMode::kOffline) return true;  // recorded later
+    const bool card = PaymentOf(PaymentType) == Payment::kCreditCard;
+    auto pdc = NewModule("QLNBank.PDC", {{"AdoConnectionObject", Value(AdoDBConnectionObject)},
+                                         {"CompanyPrefix", Value(CompanyPrefix)},
+                                         {"BranchPrefix", Value(BranchPrefix)},
+                                         {"DocumentPrefix", Value("PDC")},
+                                         {"TransactionType", Value("Cash Memo")},
+                                         {"BankName", Value(ChequeBank)},
+                                         {"ChequeNo", Value(ChequeNo)},
+                                         {"PDCDate", Value(CashMemoDate)},
+                                         {"PDCDueDate", Value(card ? CashMemoDate : ChequeDate)},
+                                         {"CreditCardNo", Value(card ? CreditCardNo : "")},
+                                         {"CreditCardName", Value(card ? CreditCardName : "")},
+                                         {"CreditCardCode", Value(card ? CreditCardCode : "")},
+                                         {"ChequeAmount", Value(CashMemoTotalAmount)},
+                                         {"Cleared", Value("No")},
+                                         {"CustomerID", Value(CustomerCode)},
+                                         {"CustomerName", Value(CustomerName)},
+                                         {"SourceNo", Value(CashMemoNo)},
+                                         {"SourcePrefix", Value(DocumentPrefix)},
+                                         {"Status", Value("Outstanding")},
+                                         {"ForeignCurrencyFlag", Value(ForeignCurrencyFlag)},
+                                         {"CurrencyCode", Value(CurrencyCode)},
+                                         {"ChequeFCAmount", Value(CashMemoFCTotalAmount)}});
+    if (!CashMemoComments.empty()) pdc->Set("PDCComments", CashMemoComments);
+    pdc->Set("LastUpdate", convert::FormatDayMonthName(LastUpdate));
+    if (auto err = Call(pdc, "Create_PDC")) return Fail(*err);
+    return true;
+  });
+}
+
+bool CashMemo::Update_Source_Document() {
+  return Trap([&] {
+    MarkSourcePaid(*this, *connection_rule::ObjectOnly(AdoDBConnectionObject));
+    return true;
+  });
+}
+
+}  // namespace qlnsales
