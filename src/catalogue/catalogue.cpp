@@ -9,6 +9,8 @@
 #include "qlnsales/direct_delivery.h"
 #include "qlnsales/grid.h"
 #include "qlnsales/sales_order.h"
+#include "qlnsales/tax_authorities.h"
+#include "qlnsales/tax_codes.h"
 #include "services/service_object.h"
 
 namespace qlnsales {
@@ -28,6 +30,8 @@ void RegisterBuiltins(const std::function<void(std::string_view, Factory)>& add)
   add("QLNSales.SalesOrder", Make<SalesOrder>());
   add("QLNSales.Delivery", Make<Delivery>());
   add("QLNSales.DirectDelivery", Make<DirectDelivery>());
+  add("QLNSales.TaxCodes", Make<TaxCodes>());
+  add("QLNSales.TaxAuthorities", Make<TaxAuthorities>());
   services::RegisterServices(add);
 }
 
