@@ -124,8 +124,8 @@ bool TaxCodes::ProcessTax() {
 
   return Trap([&] {
     auto conn = connection_rule::StringOnly(ConnectionString);
-    // TaxCodeDetails has no serial column (and no row order on PostgreSQL), so the authorities
-    // come in code order: the same every time, so the same authority takes the remainder.
+    // TaxCodeDetails has no serial column and PostgreSQL keeps no row order, so the authorities
+    // come in code order: the same authority takes the remainder every time.
     const auto lines = conn->Query(
         "SELECT TaxAuthorityCode, TaxAuthorityRate FROM TaxCodeDetails WHERE TaxCode = ? ORDER "
         "BY TaxAuthorityCode",
