@@ -10,6 +10,8 @@
 #include "qlnsales/direct_delivery.h"
 #include "qlnsales/grid.h"
 #include "qlnsales/sales_order.h"
+#include "qlnsales/tax_authorities.h"
+#include "qlnsales/tax_codes.h"
 #include "services/service_object.h"
 
 namespace qlnsales {
@@ -30,6 +32,8 @@ void RegisterBuiltins(const std::function<void(std::string_view, Factory)>& add)
   add("QLNSales.Delivery", Make<Delivery>());
   add("QLNSales.DirectDelivery", Make<DirectDelivery>());
   add("QLNSales.CashMemo", Make<CashMemo>());
+  add("QLNSales.TaxCodes", Make<TaxCodes>());
+  add("QLNSales.TaxAuthorities", Make<TaxAuthorities>());
   services::RegisterServices(add);
 }
 

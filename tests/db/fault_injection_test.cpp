@@ -9,12 +9,15 @@
 #include <memory>
 
 #include "db/record.h"
+#include "frame/modules.h"
 #include "qlnsales/customer.h"
 #include "qlnsales/customer_ob.h"
 #include "qlnsales/delivery.h"
 #include "qlnsales/direct_delivery.h"
 #include "qlnsales/sales_order.h"
 #include "qlnsales/shell.h"
+#include "qlnsales/tax_authorities.h"
+#include "qlnsales/tax_codes.h"
 #include "sample/sample_company.h"
 #include "services/books_check.h"
 #include "support/faulty_driver.h"
@@ -270,6 +273,29 @@ class FaultInjectionTest : public DbTest {
     return d;
   }
 
+  // --- Tax ---------------------------------------------------------------------------------------
+
+  std::shared_ptr<TaxCodes> NewTaxCode(const std::string& code,
+                                       const std::vector<std::string>& authorities) {
+    auto t = std::make_shared<TaxCodes>();
+    t->ConnectionString = cs;
+    t->CompanyPrefix = "01";
+    t->BranchPrefix = "01";
+    t->TaxCode = code;
+    t->TaxDesc = "Code " + code;
+    t->TaxRate = 15;
+    t->TaxTypeSP = "Sales";
+    auto grid = std::make_shared<MemoryGrid>(static_cast<std::int32_t>(authorities.size()) + 2, 4);
+    for (std::size_t i = 0; i < authorities.size(); ++i) {
+      const auto r = static_cast<std::int32_t>(i + 1);
+      grid->SetTextMatrix(r, 1, authorities[i]);
+      grid->SetTextMatrix(r, 2, "Levy " + authorities[i]);
+      grid->SetTextMatrix(r, 3, "5");
+    }
+    t->Flex = grid;
+    return t;
+  }
+
   std::shared_ptr<ScriptedShell> shell;
 };
 
@@ -514,6 +540,49 @@ TEST_F(FaultInjectionTest, DirectDeliveries) {
     EXPECT_TRUE(d->Create_Direct_Delivery()) << d->ErrDesc();
     return Wrap<DirectDelivery>(
         d, [](DirectDelivery& x) { return x.Process_Direct_Delivery(); }, kDirectNumbers);
+  });
+}
+
+TEST_F(FaultInjectionTest, Tax) {
+  SweepFaults("SaveTaxCodes over saved lines", [&](int round) {
+    const std::string code = Tag("T", round);
+    auto t = NewTaxCode(code, {"OLD1", "OLD2"});
+    EXPECT_TRUE(t->SaveTaxCodes()) << t->ErrDesc();
+    auto renewed = NewTaxCode(code, {"NEW1", "NEW2", "NEW3"});
+    renewed->TaxDesc = "Renewed " + code;
+    renewed->Default = true;
+    return Wrap<TaxCodes>(renewed, [](TaxCodes& x) { return x.SaveTaxCodes(); });
+  });
+
+  // Three authorities on accounts of their own, so a share and the remainder both post.
+  for (const char* a : {"A1", "A2", "A3"}) {
+    const std::string account = std::string("010121") + a[1] + "0";
+    refdata::AddAccount(*conn, account, std::string("Tax ") + a, "Liability");
+    TaxAuthorities authority;
+    authority.ConnectionString = cs;
+    authority.CompanyPrefix = authority.BranchPrefix = "01";
+    authority.AuthorityCode = a;
+    authority.AuthorityDesc = std::string("Levy ") + a;
+    authority.AccountNo = account;
+    ASSERT_TRUE(authority.SaveAuthorities()) << authority.ErrDesc();
+  }
+  auto code = NewTaxCode("TRI", {"A1", "A2", "A3"});
+  ASSERT_TRUE(code->SaveTaxCodes()) << code->ErrDesc();
+  SweepFaults("ProcessTax", [&](int round) {
+    const std::string document = Tag("0101CHM", round);
+    // The cash the memo took, so that the document's lines balance once its tax is posted.
+    LedgerHeader h{conn, document, "CHM", Date::FromYmd(2026, 12, 6), "BHD", "BD", false, Value()};
+    EXPECT_FALSE(PostLedgerLine(h, "01011000", "Cash", 10, 0, 10, 0));
+    auto t = std::make_shared<TaxCodes>();
+    t->ConnectionString = cs;
+    t->AdoDBConnectionObject = conn;
+    t->TaxCode = "0101TRI";
+    t->TaxRate = 15;
+    t->TaxAmount = 10;
+    t->DocumentNo = document;
+    t->DocumentDate = "2026-12-06";
+    t->AmtDig = 2;
+    return Wrap<TaxCodes>(t, [](TaxCodes& x) { return x.ProcessTax(); });
   });
 }
 
