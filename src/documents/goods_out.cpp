@@ -108,8 +108,8 @@ void PostCostPair(const LedgerHeader& h, const CostAccounts& accounts, const Cos
   const std::string inventory_label = labels.inventory + code;
   if (line.value < 0) {
     const double value = -line.value, fc = -fc_cost;
-    if (auto err =
-            PostLedgerLine(h, accounts.inventory, inventory_label, value, 0, fc, 0, labels.returned))
+    if (auto err = PostLedgerLine(h, accounts.inventory, inventory_label, value, 0, fc, 0,
+                                  labels.returned))
       throw Error(*err);
     if (auto err = PostLedgerLine(h, cost_account, cost_label, 0, value, 0, fc, labels.returned))
       throw Error(*err);

@@ -22,22 +22,21 @@ ModuleError TakeOutOfStock(const ConnectionRef& conn, const std::string& branch,
 }
 
 ModuleError PostMovementOut(const ConnectionRef& conn, const Movement& m) {
-  auto move = NewModule("QLNInventory.StockMovement",
-                        {{"AdoConnectionObject", Value(conn)},
-                         {"CompanyPrefix", Value(m.company)},
-                         {"BranchPrefix", Value(m.branch)},
-                         {"DocumentPrefix", Value(m.document_prefix)},
-                         {"ItemCode", Value(m.item)},
-                         {"ItemName", Value(m.item_name)},
-                         {"UnitCode", Value(m.unit_code)},
-                         {"UnitName", Value(m.unit)},
-                         {"FOC_Flag", Value(m.foc)},
-                         {"UnitQty", Value(m.unit_qty)},
-                         {"DocumentNo", Value(m.document_no)},
-                         {"DocumentDate", Value(m.document_date)},
-                         {"LocationID", Value(m.location_id)},
-                         {"LocationName", Value(m.location_name)},
-                         {"LastUpdate", m.last_update}});
+  auto move = NewModule("QLNInventory.StockMovement", {{"AdoConnectionObject", Value(conn)},
+                                                       {"CompanyPrefix", Value(m.company)},
+                                                       {"BranchPrefix", Value(m.branch)},
+                                                       {"DocumentPrefix", Value(m.document_prefix)},
+                                                       {"ItemCode", Value(m.item)},
+                                                       {"ItemName", Value(m.item_name)},
+                                                       {"UnitCode", Value(m.unit_code)},
+                                                       {"UnitName", Value(m.unit)},
+                                                       {"FOC_Flag", Value(m.foc)},
+                                                       {"UnitQty", Value(m.unit_qty)},
+                                                       {"DocumentNo", Value(m.document_no)},
+                                                       {"DocumentDate", Value(m.document_date)},
+                                                       {"LocationID", Value(m.location_id)},
+                                                       {"LocationName", Value(m.location_name)},
+                                                       {"LastUpdate", m.last_update}});
   // Goods that came back (a negative quantity) move in, by their size.
   const bool in = m.base_qty < 0;
   move->Set("DocumentType", Value(in ? "IN" : m.document_type));

@@ -10,6 +10,7 @@
 
 #include "db/record.h"
 #include "frame/modules.h"
+#include "qlnsales/cash_memo.h"
 #include "qlnsales/customer.h"
 #include "qlnsales/customer_ob.h"
 #include "qlnsales/delivery.h"
@@ -273,6 +274,54 @@ class FaultInjectionTest : public DbTest {
     return d;
   }
 
+  // --- Cash memos --------------------------------------------------------------------------------
+
+  // Paper, a cartridge and an installation: 60, less 10%, plus 10% tax, in cash.
+  std::shared_ptr<CashMemo> NewCashMemo() {
+    auto g = std::make_shared<MemoryGrid>(5, 22);
+    auto line = [&](int r, const char* code, const char* qty, const char* price,
+                    const char* amount) {
+      for (auto [c, t] : std::initializer_list<std::pair<int, const char*>>{{1, code},
+                                                                            {2, code},
+                                                                            {3, "1"},
+                                                                            {5, "Pcs"},
+                                                                            {6, "1"},
+                                                                            {7, qty},
+                                                                            {11, amount},
+                                                                            {12, amount},
+                                                                            {14, price},
+                                                                            {19, "0"},
+                                                                            {20, "Location1"},
+                                                                            {21, "1"}})
+        g->SetTextMatrix(r, c, t);
+    };
+    line(1, "P100", "2", "5", "10");
+    line(2, "P200", "1", "20", "20");
+    line(3, "S100", "1", "30", "30");
+    auto m = std::make_shared<CashMemo>();
+    m->ADOConnectionString = cs;
+    m->AdoDBConnectionObject = conn;
+    m->CMGridName = g;
+    m->CompanyPrefix = m->BranchPrefix = "01";
+    m->DocumentPrefix = m->StockMovementPrefix = "CHM";
+    m->CustomerCode = "01C002";
+    m->CustomerName = "Harbour Marine Supplies";
+    m->PaymentType = "Cash";
+    m->CurrencyCode = "BHD";
+    m->CashMemoDate = m->CashMemoEndDate = Date::FromYmd(2026, 12, 6);
+    m->CashMemoSubTotal = m->CashMemoFCSubTotal = 60;
+    m->CashMemoDiscPercent = 10;
+    m->CashMemoDiscAmount = m->CashMemoFcDiscAmount = 6;
+    m->TaxCode = "0101STD";
+    m->CashMemoTaxPercent = 10;
+    m->CashMemoTaxAmount = 5.4;
+    m->CashMemoTotalAmount = m->CashMemoFCTotalAmount = 59.4;
+    m->AmtDig = 2;
+    m->LastUpdate = Date::FromYmd(2026, 12, 6);
+    m->OnlineFlag = true;
+    return m;
+  }
+
   // --- Tax ---------------------------------------------------------------------------------------
 
   std::shared_ptr<TaxCodes> NewTaxCode(const std::string& code,
@@ -302,6 +351,7 @@ class FaultInjectionTest : public DbTest {
 const std::vector<const char*> kOrderNumbers = {"SalesOrdNo", "SalesOrdIdentity"};
 const std::vector<const char*> kDeliveryNumbers = {"DeliveryNo", "DeliveryIdentity"};
 const std::vector<const char*> kDirectNumbers = {"DirectDeliveryNo", "DirectDeliveryIdentity"};
+const std::vector<const char*> kMemoNumbers = {"CashMemoNo", "CashMemoIdentity"};
 
 TEST_F(FaultInjectionTest, CustomerSaves) {
   SweepFaults("Create_Customer", [&](int round) {
@@ -540,6 +590,43 @@ TEST_F(FaultInjectionTest, DirectDeliveries) {
     EXPECT_TRUE(d->Create_Direct_Delivery()) << d->ErrDesc();
     return Wrap<DirectDelivery>(
         d, [](DirectDelivery& x) { return x.Process_Direct_Delivery(); }, kDirectNumbers);
+  });
+}
+
+TEST_F(FaultInjectionTest, CashMemos) {
+  SweepFaults("Create_CashMemo", [&](int) {
+    return Wrap<CashMemo>(
+        NewCashMemo(), [](CashMemo& m) { return m.Create_CashMemo(true); }, kMemoNumbers);
+  });
+  SweepFaults("Update_CashMemo", [&](int) {
+    auto m = NewCashMemo();
+    EXPECT_TRUE(m->Create_CashMemo(true)) << m->ErrDesc();
+    m->CMGridName->SetTextMatrix(1, 18, "PRJ-0001");
+    return Wrap<CashMemo>(
+        m, [](CashMemo& x) { return x.Update_CashMemo(); }, kMemoNumbers);
+  });
+  SweepFaults("Process of a cash memo", [&](int) {
+    auto m = NewCashMemo();
+    EXPECT_TRUE(m->Create_CashMemo(true)) << m->ErrDesc();
+    return Wrap<CashMemo>(
+        m, [](CashMemo& x) { return x.Process(); }, kMemoNumbers);
+  });
+  // A cheque: the receivable, the customer's balance and the post-dated cheque too.
+  Record()
+      .Set("Customer_Code", "01C002")
+      .Set("Company_Prefix", "01")
+      .Set("Customer_Name", "Harbour Marine Supplies")
+      .Set("Customer_Balance", 0.0)
+      .Insert(*conn, "Customer_Master");
+  SweepFaults("Process of a cheque memo", [&](int) {
+    auto m = NewCashMemo();
+    m->PaymentType = "Cheque";
+    m->ChequeNo = "004512";
+    m->ChequeBank = "Gulf Bank";
+    m->ChequeDate = Date::FromYmd(2027, 1, 15);
+    EXPECT_TRUE(m->Create_CashMemo(true)) << m->ErrDesc();
+    return Wrap<CashMemo>(
+        m, [](CashMemo& x) { return x.Process(); }, kMemoNumbers);
   });
 }
 

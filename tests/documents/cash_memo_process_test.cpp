@@ -67,9 +67,20 @@ class CashMemoProcessTest : public DbTest {
       g = std::make_shared<MemoryGrid>(5, 22);
       auto line = [&](int r, const char* code, const char* qty, const char* price,
                       const char* amount) {
-        Fill(*g, r, {{1, code}, {2, code}, {3, "1"}, {5, "Pcs"}, {6, "1"}, {7, qty}, {8, price},
-                     {11, amount}, {12, amount}, {14, price}, {19, "0"}, {20, "Location1"},
-                     {21, "1"}});
+        Fill(*g, r,
+             {{1, code},
+              {2, code},
+              {3, "1"},
+              {5, "Pcs"},
+              {6, "1"},
+              {7, qty},
+              {8, price},
+              {11, amount},
+              {12, amount},
+              {14, price},
+              {19, "0"},
+              {20, "Location1"},
+              {21, "1"}});
       };
       line(1, "P100", "2", "5", "10");
       line(2, "P200", "1", "20", "20");
@@ -111,8 +122,7 @@ class CashMemoProcessTest : public DbTest {
         "SELECT Account_No, Debit_Amount, Credit_Amount FROM General_Ledger WHERE Document_No = ?",
         {Value(number)});
     for (std::size_t i = 0; i < rs.size(); ++i)
-      out[rs[i].Text("Account_No")] +=
-          rs[i].Double("Debit_Amount") - rs[i].Double("Credit_Amount");
+      out[rs[i].Text("Account_No")] += rs[i].Double("Debit_Amount") - rs[i].Double("Credit_Amount");
     for (auto& [account, amount] : out) amount = std::round(amount * 100) / 100;
     return out;
   }
@@ -147,18 +157,20 @@ TEST_F(CashMemoProcessTest, ACashSaleIsNumberedPostedAndTakenOutOfStock) {
   // Sales credited, the header discount and the cash debited, the tax shared by the authorities,
   // the cost of the stock lines moved from inventory to cost of goods.
   const std::map<std::string, double> expected{
-      {"01011000", 62.1}, {"01014000", -60},   {"01014200", 6},    {"01012100", -5.4},
+      {"01011000", 62.1}, {"01014000", -60},   {"01014200", 6},   {"01012100", -5.4},
       {"01012150", -2.7}, {"01011300", -17.0}, {"01015000", 17.0}};
   EXPECT_EQ(Ledger("0101CHM1"), expected);
   EXPECT_EQ(Count("General_Ledger",
                   "Document_No = '0101CHM1' AND GL_Description = 'Sales Account : ItemCode - "
                   "P100' AND Credit_Amount = 10"),
             1);
-  EXPECT_EQ(Count("General_Ledger", "GL_Description = 'Cost of Goods Account : ItemCode - P200' "
-                                    "AND Debit_Amount = 12"),
+  EXPECT_EQ(Count("General_Ledger",
+                  "GL_Description = 'Cost of Goods Account : ItemCode - P200' "
+                  "AND Debit_Amount = 12"),
             1);
-  EXPECT_EQ(Count("General_Ledger", "GL_Description = 'Cash Memo Account' AND GL_Comments = "
-                                    "'Counter sale'"),
+  EXPECT_EQ(Count("General_Ledger",
+                  "GL_Description = 'Cash Memo Account' AND GL_Comments = "
+                  "'Counter sale'"),
             1);
   EXPECT_DOUBLE_EQ(Balance("01014000"), -60);  // balances follow their lines
   EXPECT_DOUBLE_EQ(Balance("01012150"), -2.7);
@@ -238,8 +250,9 @@ TEST_F(CashMemoProcessTest, ChequesAndCardsAreReceivablesWithAPostDatedRecord) {
   // Any other payment could not balance: refused before anything is written.
   CashMemo credit = Make();
   ASSERT_TRUE(credit.Create_CashMemo(true)) << credit.ErrDesc();
-  Record().Set("Payment_Type", "Credit").Update(*conn, "Cash_Memo_Master",
-                                                Record().Set("Cash_Memo_No", credit.CashMemoNo));
+  Record()
+      .Set("Payment_Type", "Credit")
+      .Update(*conn, "Cash_Memo_Master", Record().Set("Cash_Memo_No", credit.CashMemoNo));
   const TableSnapshot before = TakeSnapshot(*conn);
   EXPECT_FALSE(credit.Process());
   EXPECT_EQ(credit.ErrDesc(), "Invalid Payment Type");
@@ -274,17 +287,18 @@ TEST_F(CashMemoProcessTest, APointOfSaleMemoIsNumberedOffLineAndPostedOnceAtSync
       {"01011000", 25}, {"01014000", -25}, {"01011300", -7.5 + 12}, {"01015000", 7.5 - 12}};
   EXPECT_EQ(Ledger("0101CHM1"), expected);
   EXPECT_EQ(Count("General_Ledger", "GL_Comments = 'POS Sales Return'"), 3);
-  EXPECT_EQ(Count("General_Ledger",
-                  "GL_Description = 'Cost Of Goods Sales Account : Item Code - P100'"),
-            1);
+  EXPECT_EQ(
+      Count("General_Ledger", "GL_Description = 'Cost Of Goods Sales Account : Item Code - P100'"),
+      1);
   // Out once, in the point-of-sale pass; the cartridge back at its average cost.
   EXPECT_DOUBLE_EQ(Stock("01P100"), 97);
   EXPECT_DOUBLE_EQ(Stock("01P200"), 51);
   EXPECT_DOUBLE_EQ(AtLocation("01P100", 1), 97);
   EXPECT_DOUBLE_EQ(AtLocation("01P200", 1), 41);
   EXPECT_EQ(Count("Stock_Movement", "Document_No = '0101CHM1'"), 2);
-  EXPECT_EQ(Count("Stock_Movement", "Document_No = '0101CHM1' AND Document_Type = 'IN' AND "
-                                    "In_Qty = 1 AND In_Amount = 12"),
+  EXPECT_EQ(Count("Stock_Movement",
+                  "Document_No = '0101CHM1' AND Document_Type = 'IN' AND "
+                  "In_Qty = 1 AND In_Amount = 12"),
             1);
   EXPECT_DOUBLE_EQ(Scalar("SELECT Inventory_Value FROM Cash_Memo_Detail WHERE Item_Code = "
                           "'01S100'")
@@ -298,8 +312,15 @@ TEST_F(CashMemoProcessTest, APointOfSaleMemoIsNumberedOffLineAndPostedOnceAtSync
 TEST_F(CashMemoProcessTest, GoodsLeaveStockOnceWhateverTheMemoIsMadeFrom) {
   // An order of 10 boxes, half of it delivered and processed.
   auto og = std::make_shared<MemoryGrid>(3, 18);
-  Fill(*og, 1, {{1, "P100"}, {2, "Paper"}, {4, "Box"}, {5, "1"}, {6, "10"}, {11, "50"},
-                {15, "5"}, {17, "0"}});
+  Fill(*og, 1,
+       {{1, "P100"},
+        {2, "Paper"},
+        {4, "Box"},
+        {5, "1"},
+        {6, "10"},
+        {11, "50"},
+        {15, "5"},
+        {17, "0"}});
   SalesOrder o;
   o.AdoConnectionObject = conn;
   o.OrderGridName = og;
@@ -339,8 +360,7 @@ TEST_F(CashMemoProcessTest, GoodsLeaveStockOnceWhateverTheMemoIsMadeFrom) {
   ASSERT_TRUE(m.Process()) << m.ErrDesc();
   EXPECT_DOUBLE_EQ(Stock("01P100"), 90);
   EXPECT_DOUBLE_EQ(AtLocation("01P100", 1), 90);
-  EXPECT_DOUBLE_EQ(Scalar("SELECT Sales_Ord_Delivered_Qty FROM Sales_Order_Detail").ToDouble(),
-                   10);
+  EXPECT_DOUBLE_EQ(Scalar("SELECT Sales_Ord_Delivered_Qty FROM Sales_Order_Detail").ToDouble(), 10);
   EXPECT_EQ(Scalar("SELECT Paid_Flag FROM Sales_Order_Master").ToInt32(), 1);
   EXPECT_EQ(Count("Stock_Movement", "Document_No = ? AND Out_Qty = 5", {m.CashMemoNo}), 1);
   EXPECT_DOUBLE_EQ(Ledger(m.CashMemoNo)["01014000"], -50);  // the sale is the whole memo's
@@ -353,8 +373,17 @@ TEST_F(CashMemoProcessTest, GoodsLeaveStockOnceWhateverTheMemoIsMadeFrom) {
 
   // A memo for a processed direct delivery takes nothing out again and marks it paid.
   auto dg = std::make_shared<MemoryGrid>(3, 19);
-  Fill(*dg, 1, {{1, "P200"}, {2, "Cartridge"}, {4, "Pcs"}, {5, "1"}, {6, "2"}, {11, "40"},
-                {13, "20"}, {14, "Location1"}, {17, "1"}, {18, "0"}});
+  Fill(*dg, 1,
+       {{1, "P200"},
+        {2, "Cartridge"},
+        {4, "Pcs"},
+        {5, "1"},
+        {6, "2"},
+        {11, "40"},
+        {13, "20"},
+        {14, "Location1"},
+        {17, "1"},
+        {18, "0"}});
   DirectDelivery dd;
   dd.AdoDBConnectionObject = conn;
   dd.DeliveryGridName = dg;
@@ -395,8 +424,10 @@ TEST_F(CashMemoProcessTest, AFailureLeavesNothingWritten) {
   const std::vector<Case> cases = {
       {"a total that cannot balance",
        [](CashMemo& m) {
-         Record().Set("Cash_Memo_Total_Amount", 62.0).Update(
-             *m.AdoDBConnectionObject, "Cash_Memo_Master", Record().Set("Cash_Memo_No", m.CashMemoNo));
+         Record()
+             .Set("Cash_Memo_Total_Amount", 62.0)
+             .Update(*m.AdoDBConnectionObject, "Cash_Memo_Master",
+                     Record().Set("Cash_Memo_No", m.CashMemoNo));
        },
        "The cash memo's total 62 is not its lines less the discount plus the tax (62.1)"},
       // Half-way: the sales, discount and tax lines are posted before the cash account is missed.
@@ -417,8 +448,9 @@ TEST_F(CashMemoProcessTest, AFailureLeavesNothingWritten) {
     const std::string number = m.CashMemoNo;
     if (c.message == nullptr) {
       for (const char* table : {"Cash_Memo_Master", "Cash_Memo_Detail"})
-        Record().Set("Cash_Memo_No", "0101CHM7").Update(*conn, table,
-                                                         Record().Set("Cash_Memo_No", number));
+        Record()
+            .Set("Cash_Memo_No", "0101CHM7")
+            .Update(*conn, table, Record().Set("Cash_Memo_No", number));
     }
     c.spoil(m);
     const TableSnapshot before = TakeSnapshot(*conn);

@@ -55,14 +55,45 @@ class CashMemoTest : public DbTest {
   }
   std::shared_ptr<MemoryGrid> Lines() {
     auto g = std::make_shared<MemoryGrid>(5, 22);
-    Fill(*g, 1, {{1, "P100"}, {2, "Printer Paper A4"}, {3, "1"}, {4, "1"}, {5, "Box"},
-                 {6, "1"}, {7, "2"}, {8, "13.26"}, {11, "26.52"}, {12, "10"}, {14, "5"},
-                 {18, "PRJ-0001"}, {19, "0"}, {20, " Location1 "}, {21, "1"}});
-    Fill(*g, 2, {{1, "P200"}, {2, "Ink Cartridge"}, {3, "0"}, {5, "Pcs"}, {6, "1"}, {7, "1"},
-                 {19, "1"}, {20, "Location1"}, {21, "1"}});
-    Fill(*g, 3, {{1, "S100"}, {2, "Installation Service"}, {3, "True"}, {5, "Hour"},
-                 {6, "1"}, {7, "1"}, {8, "79.58"}, {11, "79.58"}, {12, "30"}, {14, "30"},
-                 {20, "Location1"}, {21, "1"}});
+    Fill(*g, 1,
+         {{1, "P100"},
+          {2, "Printer Paper A4"},
+          {3, "1"},
+          {4, "1"},
+          {5, "Box"},
+          {6, "1"},
+          {7, "2"},
+          {8, "13.26"},
+          {11, "26.52"},
+          {12, "10"},
+          {14, "5"},
+          {18, "PRJ-0001"},
+          {19, "0"},
+          {20, " Location1 "},
+          {21, "1"}});
+    Fill(*g, 2,
+         {{1, "P200"},
+          {2, "Ink Cartridge"},
+          {3, "0"},
+          {5, "Pcs"},
+          {6, "1"},
+          {7, "1"},
+          {19, "1"},
+          {20, "Location1"},
+          {21, "1"}});
+    Fill(*g, 3,
+         {{1, "S100"},
+          {2, "Installation Service"},
+          {3, "True"},
+          {5, "Hour"},
+          {6, "1"},
+          {7, "1"},
+          {8, "79.58"},
+          {11, "79.58"},
+          {12, "30"},
+          {14, "30"},
+          {20, "Location1"},
+          {21, "1"}});
     return g;
   }
 };
@@ -214,10 +245,10 @@ TEST_F(CashMemoTest, CardAndPointOfSaleMemos) {
   pos.PaymentType = "Cash";
   pos.ReferencePrefix = "POS";
   ASSERT_TRUE(pos.Create_CashMemo(true)) << pos.ErrDesc();
-  EXPECT_EQ(Scalar("SELECT process_Flag FROM Cash_Memo_Master WHERE Cash_Memo_No = ?",
-                   {pos.CashMemoNo})
-                .ToInt32(),
-            1);
+  EXPECT_EQ(
+      Scalar("SELECT process_Flag FROM Cash_Memo_Master WHERE Cash_Memo_No = ?", {pos.CashMemoNo})
+          .ToInt32(),
+      1);
   auto ls = conn->Query(
       "SELECT Cash_Memo_Delivered_Qty FROM Cash_Memo_Detail WHERE Cash_Memo_No = ? ORDER BY SL_No",
       {Value(pos.CashMemoNo)});
@@ -235,9 +266,20 @@ TEST_F(CashMemoTest, CardAndPointOfSaleMemos) {
 
 TEST_F(CashMemoTest, FillsFromAnOrderADeliveryAndADirectDelivery) {
   auto og = std::make_shared<MemoryGrid>(3, 18);
-  Fill(*og, 1, {{1, "P100"}, {2, "Printer Paper A4"}, {3, "1"}, {4, "Box-Monthly"}, {5, "1"},
-                {6, "4"}, {7, "5"}, {10, "20"}, {11, "20"}, {13, "0042"}, {15, "5"},
-                {16, "0101PRJ0042"}, {17, "0"}});
+  Fill(*og, 1,
+       {{1, "P100"},
+        {2, "Printer Paper A4"},
+        {3, "1"},
+        {4, "Box-Monthly"},
+        {5, "1"},
+        {6, "4"},
+        {7, "5"},
+        {10, "20"},
+        {11, "20"},
+        {13, "0042"},
+        {15, "5"},
+        {16, "0101PRJ0042"},
+        {17, "0"}});
   SalesOrder o;
   o.AdoConnectionObject = conn;
   o.OrderGridName = og;
@@ -281,8 +323,16 @@ TEST_F(CashMemoTest, FillsFromAnOrderADeliveryAndADirectDelivery) {
 
   // A direct delivery and a delivery: the delivery has no discount percentages.
   auto dg = std::make_shared<MemoryGrid>(3, 19);
-  Fill(*dg, 1, {{1, "P300"}, {2, "Desk Lamp"}, {4, "Pcs"}, {5, "1"}, {6, "1"}, {8, "7"},
-                {11, "45"}, {13, "45"}, {18, "1"}});
+  Fill(*dg, 1,
+       {{1, "P300"},
+        {2, "Desk Lamp"},
+        {4, "Pcs"},
+        {5, "1"},
+        {6, "1"},
+        {8, "7"},
+        {11, "45"},
+        {13, "45"},
+        {18, "1"}});
   DirectDelivery dd;
   dd.AdoDBConnectionObject = conn;
   dd.DeliveryGridName = dg;

@@ -96,6 +96,7 @@ TEST_F(LayoutTest, EveryDeclaredColumnExists) {
   ExpectDeclaredColumnsExist(*conn, SalesOrderLayout());
   ExpectDeclaredColumnsExist(*conn, DeliveryLayout());
   ExpectDeclaredColumnsExist(*conn, DirectDeliveryLayout());
+  ExpectDeclaredColumnsExist(*conn, CashMemoLayout());
 }
 
 TEST(LayoutRows, ASaveWalksTheRowsItsLayoutNames) {
@@ -327,6 +328,90 @@ TEST_F(LayoutTest, ADirectDeliveryComesBackAsItWasSavedAndProcesses) {
                 .ToDouble(),
             60);
   EXPECT_TRUE(services::CheckBooks(*conn).empty());
+}
+
+TEST_F(LayoutTest, ACashMemoComesBackAsItWasSaved) {
+  CashMemo m;
+  auto g = std::make_shared<MemoryGrid>(4, 22);
+  m.ADOConnectionString = cs;
+  m.AdoDBConnectionObject = conn;
+  m.CMGridName = g;
+  m.CompanyPrefix = m.BranchPrefix = "01";
+  m.DocumentPrefix = "CHM";
+  m.CustomerCode = "01C002";
+  m.CustomerName = "Harbour Marine Supplies";
+  m.PaymentType = "Cash";
+  m.ForeignCurrencyFlag = true;
+  m.CurrencyCode = "USD";
+  m.ExchangeRate = 0.377;
+  m.CashMemoDate = m.CashMemoEndDate = Date::FromYmd(2026, 12, 6);
+  m.CashMemoSubTotal = 40;
+  m.CashMemoFCSubTotal = 106.1;
+  m.CashMemoDiscPercent = 10;
+  m.CashMemoDiscAmount = 4;
+  m.CashMemoFcDiscAmount = 10.61;
+  m.CashMemoTotalAmount = 39.6;
+  m.CashMemoFCTotalAmount = 105.04;
+  m.TaxCode = "0101STD";
+  m.TaxDescription = "Standard rate";
+  m.CashMemoTaxPercent = 10;
+  m.CashMemoTaxAmount = 3.6;
+  m.ReferenceNo = "0101SOR4";
+  m.ReferencePrefix = "SOR";
+  m.ReferenceDocumentName = "Sales Order";
+  m.EmployeeID = "E07";
+  m.EmployeeName = "Mariam";
+  m.CashMemoComments = "Counter sale";
+  m.LocationCode = 2;
+  m.LocationName = "Showroom";
+  m.AmtDig = 2;
+  m.LastUpdate = Date::FromYmd(2026, 12, 6);
+  Fill(*g, 1,
+       {{1, "P100"},
+        {2, "Printer Paper A4"},
+        {3, "True"},
+        {4, "1"},
+        {5, "Box"},
+        {6, "1"},
+        {7, "2"},
+        {8, "13.26"},
+        {9, "0"},
+        {10, "0"},
+        {11, "26.52"},
+        {12, "10"},
+        {13, "0"},
+        {14, "5"},
+        {15, "2"},
+        {16, "1"},
+        {18, "0101PRJP001"},
+        {19, "0"},
+        {20, "Location1"},
+        {21, "1"}});
+  Fill(*g, 2,
+       {{1, "P200"},
+        {2, "Ink Cartridge"},
+        {3, "False"},
+        {4, "4"},
+        {5, "Pcs"},
+        {6, "5"},
+        {7, "1"},
+        {8, "79.58"},
+        {9, "0"},
+        {10, "0"},
+        {11, "79.58"},
+        {12, "30"},
+        {13, "0"},
+        {14, "30"},
+        {15, "1"},
+        {16, "2"},
+        {18, "0101PRJP002"},
+        {19, "1"},
+        {20, "Showroom"},
+        {21, "2"}});
+  ASSERT_TRUE(m.Create_CashMemo(true)) << m.ErrDesc();
+  CashMemo fresh;
+  fresh.ADOConnectionString = cs;
+  ExpectRoundTrip(*conn, CashMemoLayout(), m, *g, fresh, std::make_shared<MemoryGrid>(1, 22));
 }
 
 }  // namespace

@@ -75,7 +75,11 @@ Layout<C> MakeLayout() {
                 {16, "Reference_SL_No", K, true},
                 {18, "Proj_No", CellKind::kText, true},
                 {19, "FOC_Flag", CellKind::kFlag},
-                {20, "Location_Name", CellKind::kTrimmed, false, {},
+                {20,
+                 "Location_Name",
+                 CellKind::kTrimmed,
+                 false,
+                 {},
                  [](const C&, const Row& line) -> std::optional<std::string> {
                    return Trim(line.Text("Location_Name"));
                  }},
@@ -100,7 +104,8 @@ Layout<C> MakeLayout() {
   auto cash = is(Payment::kCash), cheque = is(Payment::kCheque), card = is(Payment::kCreditCard);
   // Card and cheque details are stored only when given.
   auto given = [](Payment p, std::string C::*text) {
-    return [p, text](const C& c) { return PaymentOf(c.PaymentType) == p && !Trim(c.*text).empty(); };
+    return
+        [p, text](const C& c) { return PaymentOf(c.PaymentType) == p && !Trim(c.*text).empty(); };
   };
   auto zero = [](const C&) { return Value(0.0); };
   l.header = {
@@ -323,9 +328,9 @@ bool FillFromSource(C& c, const Source& s) {
   amount(s.total, c.CashMemoTotalAmount);
   amount("Exchange_Rate", c.ExchangeRate);
 
-  auto lines = conn->Query(std::string("SELECT * FROM ") + s.detail + " WHERE " + s.number +
-                               " = ? ORDER BY SL_No",
-                           {c.ReferenceNo});
+  auto lines = conn->Query(
+      std::string("SELECT * FROM ") + s.detail + " WHERE " + s.number + " = ? ORDER BY SL_No",
+      {c.ReferenceNo});
   if (lines.empty()) throw Error("Invalid Item Details");
   Grid& grid = RequireGrid(c.CMGridName, "CMGridName");
   RequireColumns(grid, 19);

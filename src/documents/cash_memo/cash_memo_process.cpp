@@ -33,11 +33,12 @@ const NumberingTables kTables{"Cash_Memo_Master",
 const GoodsColumns kGoods{"Cash_Memo_Detail",     "Cash_Memo_No", "Cash_Memo_Qty", nullptr,
                           "Cash_Memo_Unit_Price", false};
 
-const CostLabels kCostLabels{"Inventory Account : ItemCode - ", "Cost of Goods Account : ItemCode - ",
+const CostLabels kCostLabels{"Inventory Account : ItemCode - ",
+                             "Cost of Goods Account : ItemCode - ",
                              "Free of Cost Account : ItemCode - "};
-const CostLabels kPointOfSaleLabels{"Inventory Account : Item Code - ",
-                                    "Cost Of Goods Sales Account : Item Code - ",
-                                    "Free of Cost Sales Account : Item Code - ", "POS Sales Return"};
+const CostLabels kPointOfSaleLabels{
+    "Inventory Account : Item Code - ", "Cost Of Goods Sales Account : Item Code - ",
+    "Free of Cost Sales Account : Item Code - ", "POS Sales Return"};
 
 bool PointOfSale(const C& c) {
   return convert::UCase(c.ReferencePrefix) == "POS";
@@ -191,8 +192,8 @@ ObjectRef AccountPreferences(const C& c) {
   auto prefs = NewModule("QLNAccounts.AccountPreferences",
                          {{"AdoConnectionObject", Value(c.AdoDBConnectionObject)},
                           {"ConnectionString", Value(c.ADOConnectionString)}});
-  if (auto err = Call(prefs, "Get_Account_Preferences",
-                      {Value(c.CompanyPrefix), Value(c.BranchPrefix)}))
+  if (auto err =
+          Call(prefs, "Get_Account_Preferences", {Value(c.CompanyPrefix), Value(c.BranchPrefix)}))
     throw Error(*err);
   return prefs;
 }
@@ -210,7 +211,7 @@ class Posting {
   Posting(C& c, Connection& conn)
       : c_(c),
         conn_(conn),
-        h_{c.AdoDBConnectionObject, c.CashMemoNo,     c.DocumentPrefix,        c.CashMemoDate,
+        h_{c.AdoDBConnectionObject, c.CashMemoNo,     c.DocumentPrefix,      c.CashMemoDate,
            c.CurrencyCode,          c.CurrencySymbol, c.ForeignCurrencyFlag, Value(c.LastUpdate)},
         places_(Places(c.AmtDig)) {}
 
@@ -266,42 +267,42 @@ class Posting {
     if (!sales_) sales_ = SalesPreferences(conn_, c_.BranchPrefix);
     const std::string label = "Sales Account : ItemCode - " + CodeOf(l.goods.item);
     if (Returned(c_, l))
-      Check(PostLedgerLine(h_, sales_->sales, label, std::fabs(l.amount), 0,
-                           std::fabs(l.fc_amount), 0, "POS Sales Return"));
+      Check(PostLedgerLine(h_, sales_->sales, label, std::fabs(l.amount), 0, std::fabs(l.fc_amount),
+                           0, "POS Sales Return"));
     else
       Check(PostLedgerLine(h_, sales_->sales, label, 0, l.amount, 0, l.fc_amount));
   }
 
   void Discount() {
-    const std::string account = Preference(conn_, "Default_Sales_Preferences",
-                                           "Sales_Disc_Account_No", c_,
-                                           "Invalid Default Discount Account");
+    const std::string account =
+        Preference(conn_, "Default_Sales_Preferences", "Sales_Disc_Account_No", c_,
+                   "Invalid Default Discount Account");
     Check(PostLedgerLine(h_, account, "Discount Account", c_.CashMemoDiscAmount, 0,
                          c_.CashMemoFcDiscAmount, 0, c_.CashMemoComments));
   }
 
   void Tax() {
-    auto tax = NewModule("QLNSales.TaxCodes",
-                         {{"ConnectionString", Value(c_.ADOConnectionString)},
-                          {"AdoDBConnectionObject", Value(c_.AdoDBConnectionObject)},
-                          {"TaxCode", Value(c_.TaxCode)},
-                          {"TaxRate", Value(c_.CashMemoTaxPercent)},
-                          {"TaxAmount", Value(c_.CashMemoTaxAmount)},
-                          {"DocumentNo", Value(c_.CashMemoNo)},
-                          {"DocumentDate", Value(c_.CashMemoDate)},
-                          {"DocumentPrefix", Value(c_.DocumentPrefix)},
-                          {"Comments", Value(c_.CashMemoComments)},
-                          {"CurrencyCode", Value(c_.CurrencyCode)},
-                          {"CurrencySymbol", Value(c_.CurrencySymbol)},
-                          {"LastUpdate", Value(c_.LastUpdate)},
-                          {"AmtDig", Value(c_.AmtDig)}});
+    auto tax =
+        NewModule("QLNSales.TaxCodes", {{"ConnectionString", Value(c_.ADOConnectionString)},
+                                        {"AdoDBConnectionObject", Value(c_.AdoDBConnectionObject)},
+                                        {"TaxCode", Value(c_.TaxCode)},
+                                        {"TaxRate", Value(c_.CashMemoTaxPercent)},
+                                        {"TaxAmount", Value(c_.CashMemoTaxAmount)},
+                                        {"DocumentNo", Value(c_.CashMemoNo)},
+                                        {"DocumentDate", Value(c_.CashMemoDate)},
+                                        {"DocumentPrefix", Value(c_.DocumentPrefix)},
+                                        {"Comments", Value(c_.CashMemoComments)},
+                                        {"CurrencyCode", Value(c_.CurrencyCode)},
+                                        {"CurrencySymbol", Value(c_.CurrencySymbol)},
+                                        {"LastUpdate", Value(c_.LastUpdate)},
+                                        {"AmtDig", Value(c_.AmtDig)}});
     Check(Call(tax, "ProcessTax"));
   }
 
   void Cash() {
-    const std::string account = Preference(conn_, "Default_Account_Preferences",
-                                           "Cash_Memo_Account_No", c_,
-                                           "Invalid Default Cash Memo Account");
+    const std::string account =
+        Preference(conn_, "Default_Account_Preferences", "Cash_Memo_Account_No", c_,
+                   "Invalid Default Cash Memo Account");
     Check(PostLedgerLine(h_, account, "Cash Memo Account", c_.CashMemoTotalAmount, 0,
                          c_.CashMemoFCTotalAmount, 0, c_.CashMemoComments));
   }
@@ -327,8 +328,8 @@ class Posting {
                          {"ForeignCurrencyFlag", Value(c_.ForeignCurrencyFlag)},
                          {"LastUpdate", Value(c_.LastUpdate)}});
     Check(Call(ar, "AR_Insert_Transaction"));
-    Check(PostLedgerLine(h_, account, label, c_.CashMemoTotalAmount, 0, c_.CashMemoFCTotalAmount,
-                         0, c_.CashMemoComments));
+    Check(PostLedgerLine(h_, account, label, c_.CashMemoTotalAmount, 0, c_.CashMemoFCTotalAmount, 0,
+                         c_.CashMemoComments));
   }
 
   const ObjectRef& Prefs() {
@@ -455,7 +456,8 @@ bool CashMemo::Process_CashMemo() {
     if (mode.KeepsStoredIdentity()) {
       if (HasPostings(*conn, numbering.temporary_number())) return Fail("Already Processed");
       // A memo numbered off-line keeps the stamp it was given then.
-      if (auto when = convert::ParseDate(numbering.stored().Text("Last_Update"))) LastUpdate = *when;
+      if (auto when = convert::ParseDate(numbering.stored().Text("Last_Update")))
+        LastUpdate = *when;
     } else if (IsFinalNumber(numbering.temporary_number())) {
       return Fail("Already Processed");
     }

@@ -68,10 +68,9 @@ class ReduceStock : public ServiceObject {
   const DispatchTable& Dispatch() const override {
     static const DispatchTable table = [] {
       DispatchBuilder<ReduceStock> b("QLNInventory.ReduceStock");
-      WithProperties(
-          b, {"AdoConnectionObject", "BranchPrefix", "ItemCode", "UnitName", "UnitPrice",
-              "PeriodType", "LastUpdate", "UnitQty", "ItemType", "SellingValue", "TotalQty",
-              "PointOfSale"});
+      WithProperties(b, {"AdoConnectionObject", "BranchPrefix", "ItemCode", "UnitName", "UnitPrice",
+                         "PeriodType", "LastUpdate", "UnitQty", "ItemType", "SellingValue",
+                         "TotalQty", "PointOfSale"});
       b.Method("ReduceStockInHand", &ReduceStock::ReduceStockInHand);
       return b.Build();
     }();
