@@ -268,6 +268,7 @@ TEST_F(CashMemoProcessTest, APointOfSaleMemoIsNumberedOffLineAndPostedOnceAtSync
   CashMemo m = Make(g);
   m.ReferencePrefix = "POS";
   m.OnlineFlag = false;
+  m.ADOConnectionString.clear();  // the connection object is enough, tax included
   m.CashMemoSubTotal = m.CashMemoTotalAmount = 25;
   m.CashMemoDiscPercent = m.CashMemoDiscAmount = m.CashMemoFcDiscAmount = 0;
   m.CashMemoTaxAmount = 0;

@@ -282,8 +282,13 @@ class Posting {
   }
 
   void Tax() {
+    // The tax module reads its codes through a connection string: the caller's, or else the one
+    // the memo's connection was opened with.
+    const std::string cs = c_.ADOConnectionString.empty()
+                               ? c_.AdoDBConnectionObject->ConnectionString
+                               : c_.ADOConnectionString;
     auto tax =
-        NewModule("QLNSales.TaxCodes", {{"ConnectionString", Value(c_.ADOConnectionString)},
+        NewModule("QLNSales.TaxCodes", {{"ConnectionString", Value(cs)},
                                         {"AdoDBConnectionObject", Value(c_.AdoDBConnectionObject)},
                                         {"TaxCode", Value(c_.TaxCode)},
                                         {"TaxRate", Value(c_.CashMemoTaxPercent)},
