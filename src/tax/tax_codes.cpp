@@ -126,20 +126,17 @@ bool TaxCodes::ProcessTax() {
     auto conn = connection_rule::StringOnly(ConnectionString);
     // TaxCodeDetails has no serial column and PostgreSQL keeps no row order, so the authorities
     // come in code order: the same authority takes the remainder every time.
+    // A line whose authority is gone takes no share.
     const auto lines = conn->Query(
-        "SELECT TaxAuthorityCode, TaxAuthorityRate FROM TaxCodeDetails WHERE TaxCode = ? ORDER "
-        "BY TaxAuthorityCode",
+        "SELECT D.TaxAuthorityRate, A.AccountNo, A.Description FROM TaxCodeDetails D JOIN "
+        "TaxAuthorities A ON A.Code = D.TaxAuthorityCode WHERE D.TaxCode = ? ORDER BY "
+        "D.TaxAuthorityCode",
         {TaxCode});
     std::vector<Authority> authorities;
     for (std::size_t i = 0; i < lines.size(); ++i) {
       const Row l = lines[i];
-      const auto found =
-          conn->Query("SELECT AccountNo, Description FROM TaxAuthorities WHERE Code = ?",
-                      {l["TaxAuthorityCode"]});
-      if (found.empty()) continue;  // a line whose authority is gone takes no share
-      const Row a = found.front();
       authorities.push_back(
-          {l.Double("TaxAuthorityRate"), Trim(a.Text("AccountNo")), a.Text("Description")});
+          {l.Double("TaxAuthorityRate"), Trim(l.Text("AccountNo")), l.Text("Description")});
     }
     if (authorities.empty()) return Fail("No Tax Authority for Tax Code - " + TaxCode);
 
