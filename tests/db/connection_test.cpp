@@ -205,6 +205,15 @@ TEST_F(ConnectionTest, SchemaCreationIsVersionedAndRepeatable) {
   EXPECT_EQ(Count("Currency_Master"), before);
   EXPECT_FALSE(refdata::AddSampleCompany(*conn));
   for (const auto& table : db::SchemaTables()) EXPECT_GE(Count(table), 0) << table;
+
+  // A database of version 2 gains the column its cash memo lines now keep, and no row is lost.
+  Record().Set("SL_No", 1).Set("Cash_Memo_No", "0101CHM9").Insert(*conn, "Cash_Memo_Detail");
+  conn->Execute("ALTER TABLE Cash_Memo_Detail DROP COLUMN Stock_Out_Qty");
+  conn->Execute("UPDATE QLNSales_Schema SET Version = 2");
+  db::CreateSchema(*conn);
+  EXPECT_EQ(db::SchemaVersion(*conn), db::kSchemaVersion);
+  EXPECT_TRUE(Scalar("SELECT Stock_Out_Qty FROM Cash_Memo_Detail WHERE SL_No = 1").IsEmpty());
+  EXPECT_EQ(Count("Cash_Memo_Detail"), 1);
 }
 
 }  // namespace

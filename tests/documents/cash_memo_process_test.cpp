@@ -461,6 +461,13 @@ TEST_F(CashMemoProcessTest, AFailureLeavesNothingWritten) {
     EXPECT_EQ(m.CashMemoNo, tried);
     EXPECT_EQ(SnapshotDiff(before, TakeSnapshot(*conn)), "");
   }
+  // Processing answers with the messages of the read it starts with.
+  CashMemo none = Make();
+  EXPECT_FALSE(none.Process());
+  EXPECT_EQ(none.ErrDesc(), "Invalid Cash Memo No.");
+  none.CashMemoNo = "0101CHMTMP99";
+  EXPECT_FALSE(none.Process());
+  EXPECT_EQ(none.ErrDesc(), "Invlaid Cash Memo No");
   ExpectCleanBooks();
 }
 
