@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "db/record.h"
 #include "db/stats.h"
+#include "qlnsales/cash_memo.h"
 #include "qlnsales/delivery.h"
 #include "qlnsales/sales_order.h"
 #include "sample/sample_company.h"
@@ -10,8 +12,8 @@
 namespace qlnsales::testing {
 namespace {
 
-// What a delivery of ten stock lines, saved and processed, sends to the engine: a fixed number of
-// statements and of waits for the server, whatever the size of the tables.
+// What a delivery or a cash memo of ten stock lines, saved and processed, sends to the engine: a
+// fixed number of statements and of waits for the server, whatever the size of the tables.
 class StatementBudgetTest : public DbTest {};
 
 TEST_F(StatementBudgetTest, ADeliveryOfTenLinesSavedAndProcessed) {
@@ -88,6 +90,81 @@ TEST_F(StatementBudgetTest, ADeliveryOfTenLinesSavedAndProcessed) {
   EXPECT_EQ(Count("General_Ledger", "Document_No LIKE '0101DEL%'"), 4 * kLines);
   EXPECT_TRUE(services::CheckBooks(*conn).empty());
   std::cout << "delivery of " << kLines << " lines: " << second.statements << " statements, "
+            << second.waits << " waits\n";
+}
+
+TEST_F(StatementBudgetTest, ACashMemoOfTenLinesSavedAndProcessed) {
+  constexpr int kLines = 10;
+  for (int i = 1; i <= kLines; ++i) {
+    std::string item = "01B" + std::to_string(i);
+    refdata::AddItem(*conn, item, "Bench item", 0, "Pcs");
+    refdata::AddOpeningStock(*conn, "01", "01", item, 1, 1000, 1.25);
+  }
+  // The tax in two authorities.
+  Record()
+      .Set("Code", "0101CTY")
+      .Set("Description", "City Tax")
+      .Set("AccountNo", "01012100")
+      .Insert(*conn, "TaxAuthorities");
+  for (const char* authority : {"0101VAT", "0101CTY"})
+    Record()
+        .Set("TaxCode", "0101DUO")
+        .Set("TaxAuthorityCode", authority)
+        .Set("TaxAuthorityRate", 5.0)
+        .Insert(*conn, "TaxCodeDetails");
+  auto sell = [&](db::Stats& used) {
+    CashMemo m;
+    m.AdoDBConnectionObject = conn;
+    m.ADOConnectionString = cs;
+    auto grid = std::make_shared<MemoryGrid>(kLines + 1, 22);
+    for (int i = 1; i <= kLines; ++i)
+      for (auto [c, t] :
+           std::initializer_list<std::pair<int, std::string>>{{1, "B" + std::to_string(i)},
+                                                              {2, "Bench item"},
+                                                              {3, "1"},
+                                                              {5, "Pcs"},
+                                                              {6, "1"},
+                                                              {7, "1"},
+                                                              {11, "2"},
+                                                              {12, "2"},
+                                                              {14, "2"},
+                                                              {20, "Location1"},
+                                                              {21, "1"}})
+        grid->SetTextMatrix(i, c, t);
+    m.CMGridName = grid;
+    m.CompanyPrefix = m.BranchPrefix = "01";
+    m.DocumentPrefix = m.StockMovementPrefix = "CHM";
+    m.CustomerCode = "01C001";
+    m.CustomerName = "Bench";
+    m.PaymentType = "Cash";
+    m.CashMemoSubTotal = 20;
+    m.CashMemoDiscPercent = 10;
+    m.CashMemoDiscAmount = m.CashMemoFcDiscAmount = 2;
+    m.TaxCode = "0101DUO";
+    m.CashMemoTaxPercent = 10;
+    m.CashMemoTaxAmount = 1.8;
+    m.CashMemoTotalAmount = 19.8;
+    m.AmtDig = 2;
+    m.OnlineFlag = true;
+    const db::Stats before = db::ThreadStats();
+    ASSERT_TRUE(m.Create_CashMemo(true)) << m.ErrDesc();
+    ASSERT_TRUE(m.Process()) << m.ErrDesc();
+    used.statements = db::ThreadStats().statements - before.statements;
+    used.waits = db::ThreadStats().waits - before.waits;
+  };
+  db::Stats first, second;
+  sell(first);
+  sell(second);
+  RecordProperty("statements", std::to_string(second.statements));
+  RecordProperty("waits", std::to_string(second.waits));
+  EXPECT_LE(second.statements, 70);
+  if (UsingPostgres()) {
+    EXPECT_LE(second.waits, 32);
+  }
+  EXPECT_EQ(Count("Stock_Movement", "Document_Type = 'OUT'"), 2 * kLines);
+  EXPECT_EQ(Count("General_Ledger", "Document_No = '0101CHM2'"), 3 * kLines + 4);
+  EXPECT_TRUE(services::CheckBooks(*conn).empty());
+  std::cout << "cash memo of " << kLines << " lines: " << second.statements << " statements, "
             << second.waits << " waits\n";
 }
 
