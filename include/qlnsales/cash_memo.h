@@ -82,7 +82,7 @@ class CashMemo : public BusinessObject {
   // Details" (lines wanted but the grid has none).
   bool Create_CashMemo(std::optional<bool> Save_Detail_Flag);
   // Saves header and lines again under CashMemoNo. Fails as Validation does, "Invalid Cash Memo
-  // No." (no number) or "Invalid Item Details" (no lines).
+  // No." (no number), "Already Processed" (a final number) or "Invalid Item Details" (no lines).
   bool Update_CashMemo();
   // Loads the header of CashMemoNo and its lines into the grid. "Invalid Cash Memo No." (no
   // number), "Invlaid Cash Memo No" (unknown).
@@ -96,13 +96,16 @@ class CashMemo : public BusinessObject {
 
   // Posts the memo by the working mode and its payment type. "Invalid Cash Memo No.", "Invlaid
   // Cash Memo No", "Invalid Payment Type" (not cash, cheque or credit card), "Already
-  // Processed", "The cash memo's total ... " (a total that is not its lines less the discount
-  // plus the tax, which could not balance), "Set the Sales default settings in the Sales
-  // Preferences", "Invalid Default Discount Account", "Invalid Default Cash Memo Account", or a
-  // module's text.
+  // Processed", "Error while Processing, Invalid Temporary Cash Memo No." (no lines), "Invalid
+  // Item Details" (an amount or quantity beyond what a ledger holds), "Invalid Discount Amount" /
+  // "Invalid Tax Amount" (below 0), "Invalid Tax Code" (tax without a code), "The cash memo's
+  // total ... " (a total that is not its lines less the discount plus the tax, which could not
+  // balance), "Set the Sales default settings in the Sales Preferences", "Invalid Default
+  // Discount Account", "Invalid Default Cash Memo Account", or a module's text.
   bool Process();
-  // Records the cheque or card payment of CashMemoNo with the post-dated cheques. Fails as
-  // Get_CashMemo does, or with the module's text.
+  // Records the cheque or card payment of CashMemoNo with the post-dated cheques, once. Fails as
+  // Get_CashMemo does, "Invalid Payment Type" (a cash memo), "Already Processed" (recorded
+  // already), or with the module's text.
   bool Cheque_Process();
   // Marks the memo's source order, delivery or direct delivery paid (and, for an order, its
   // lines delivered by what the memo delivers).

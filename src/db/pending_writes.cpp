@@ -29,6 +29,7 @@ void Connection::InsertDeferred(std::string_view table, const std::vector<std::s
   CheckSqlName(table);
   for (const auto& column : columns) CheckSqlName(column);
   Connection& c = Route(true);
+  c.Require();  // a closed connection refuses the row now, rather than never sending it
   c.ForgetWrites(table);
   if (!c.pending_) c.pending_ = std::make_unique<Pending>();
   auto& batches = c.pending_->batches;
@@ -51,6 +52,7 @@ void Connection::ChangeDeferred(RowChange change) {
     for (const auto& [col, v] : *part) CheckSqlName(col);
   for (const auto& [col, d] : change.add) CheckSqlName(col);
   Connection& c = Route(true);
+  c.Require();  // a closed connection refuses the row now, rather than never sending it
   ChangeShape shape{change.table, {}, {}, {}, {}, {}, change.add_missing || !change.insert.empty()};
   SummedChange row;
   std::vector<std::string> key_texts;

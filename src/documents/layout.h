@@ -351,9 +351,10 @@ template <class C>
 void ReadMaster(C& self, const Layout<C>& l, Connection& conn) {
   CheckSqlName(l.master);
   CheckSqlName(l.number_column);
-  auto rs =
-      conn.Query(std::string("SELECT * FROM ") + l.master + " WHERE " + l.number_column + " = ?",
-                 {Value(self.*l.number)});
+  // Answered once per call: processing reads the same row again to number it.
+  auto rs = conn.CachedQuery(
+      std::string("SELECT * FROM ") + l.master + " WHERE " + l.number_column + " = ?",
+      {Value(self.*l.number)});
   if (rs.empty()) throw Error(l.not_found);
   Row r = rs.front();
   for (const auto& f : l.header) {

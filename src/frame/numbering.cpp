@@ -64,8 +64,8 @@ std::optional<std::string> FinalNumbering::Open(Connection& conn, const std::str
   if (temporary_.empty()) return t_.invalid_number_message;
   CheckSqlName(t_.master_table);
   CheckSqlName(t_.number_column);
-  master_ = conn.Query("SELECT * FROM " + t_.master_table + " WHERE " + t_.number_column + " = ?",
-                       {temporary_});
+  master_ = conn.CachedQuery(
+      "SELECT * FROM " + t_.master_table + " WHERE " + t_.number_column + " = ?", {temporary_});
   if (master_.empty()) return t_.invalid_number_message;
   return std::nullopt;
 }

@@ -153,10 +153,20 @@ bool TaxCodes::ProcessTax() {
       const Authority& a = authorities[k];
       // The last authority takes what the rounded shares before it left, so the lines add up to
       // the document's tax exactly and the document's ledger balances.
-      const double share = k + 1 < authorities.size()
-                               ? convert::RoundHalfEven(TaxAmount / TaxRate * a.rate, digits)
-                               : convert::RoundHalfEven(TaxAmount - posted, digits);
-      if (!std::isfinite(share)) return Fail("Invalid Tax Rate for Tax Code - " + TaxCode);
+      double share;
+      if (k + 1 < authorities.size()) {
+        share = convert::RoundHalfEven(TaxAmount / TaxRate * a.rate, digits);
+      } else {
+        // Rounded, unless the tax itself has more decimals than AmtDig: then the exact rest, or
+        // the lines would not add up to it.
+        const double rest = TaxAmount - posted;
+        share = convert::RoundHalfEven(rest, digits);
+        if (std::fabs(share - rest) > 1e-9 * std::max(1.0, TaxAmount)) share = rest;
+      }
+      // No authority takes less than nothing or more than the whole tax: a code's rate that does
+      // not match its authorities' rates would post such shares.
+      if (!std::isfinite(share) || share < 0 || share > TaxAmount + 1e-9 * std::max(1.0, TaxAmount))
+        return Fail("Invalid Tax Rate for Tax Code - " + TaxCode);
       posted = convert::RoundHalfEven(posted + share, digits);
       if (a.account.empty()) return Fail("Invalid Account Number for Authority -'" + a.description);
       const double debit = sales_return ? share : 0, credit = sales_return ? 0 : share;

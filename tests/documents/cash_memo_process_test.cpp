@@ -199,6 +199,11 @@ TEST_F(CashMemoProcessTest, ACashSaleIsNumberedPostedAndTakenOutOfStock) {
 
   EXPECT_FALSE(m.Process());
   EXPECT_EQ(m.ErrDesc(), "Already Processed");
+  // A posted memo is not saved again, and a cash memo has no cheque to record.
+  EXPECT_FALSE(m.Update_CashMemo());
+  EXPECT_EQ(m.ErrDesc(), "Already Processed");
+  EXPECT_FALSE(m.Cheque_Process());
+  EXPECT_EQ(m.ErrDesc(), "Invalid Payment Type");
   // Processing left the grid to the reader again.
   auto g = std::make_shared<MemoryGrid>(1, 22);
   m.CMGridName = g;
@@ -240,6 +245,8 @@ TEST_F(CashMemoProcessTest, ChequesAndCardsAreReceivablesWithAPostDatedRecord) {
     EXPECT_EQ(p.Int32("Cleared"), 0);
     EXPECT_EQ(p.Text("Status"), "Outstanding");
     EXPECT_EQ(p.Text("Transaction_Type"), "Cash Memo");
+    EXPECT_FALSE(m.Cheque_Process());  // recorded once
+    EXPECT_EQ(m.ErrDesc(), "Already Processed");
   }
   EXPECT_DOUBLE_EQ(
       Scalar("SELECT Customer_Balance FROM Customer_Master WHERE Customer_Code = '01C002'")
@@ -422,15 +429,25 @@ TEST_F(CashMemoProcessTest, AFailureLeavesNothingWritten) {
     std::function<void(CashMemo&)> spoil;
     const char* message;
   };
+  // The figures a memo was saved with, changed under it: processing reads them back.
+  auto stored = [](const char* column, Value value) {
+    return [column, value](CashMemo& m) {
+      Record()
+          .Set(column, value)
+          .Update(*m.AdoDBConnectionObject, "Cash_Memo_Master",
+                  Record().Set("Cash_Memo_No", m.CashMemoNo));
+    };
+  };
   const std::vector<Case> cases = {
-      {"a total that cannot balance",
-       [](CashMemo& m) {
-         Record()
-             .Set("Cash_Memo_Total_Amount", 62.0)
-             .Update(*m.AdoDBConnectionObject, "Cash_Memo_Master",
-                     Record().Set("Cash_Memo_No", m.CashMemoNo));
-       },
+      {"a total that cannot balance", stored("Cash_Memo_Total_Amount", 62.0),
        "The cash memo's total 62 is not its lines less the discount plus the tax (62.1)"},
+      {"a total a fraction out", stored("Cash_Memo_Total_Amount", 62.104),
+       "The cash memo's total 62.104 is not its lines less the discount plus the tax (62.1)"},
+      {"a negative discount", stored("Cash_Memo_Disc_Amount", -6.0), "Invalid Discount Amount"},
+      {"a negative tax", stored("Cash_Memo_TaxAmount", -1.0), "Invalid Tax Amount"},
+      {"tax without a code", stored("TaxCode", Value("")), "Invalid Tax Code"},
+      {"a code whose rate is not its authorities'", stored("Cash_Memo_TaxRate", 1.0),
+       "Invalid Tax Rate for Tax Code - 0101DUO"},
       // Half-way: the sales, discount and tax lines are posted before the cash account is missed.
       {"no cash memo account",
        [this](CashMemo&) {

@@ -295,6 +295,18 @@ TEST_F(TaxTest, ASaleCreditsEachAuthorityItsShareAndTheLastTakesTheRemainder) {
   EXPECT_EQ(gl[0].Double("Credit_Amount"), 3.33);
   EXPECT_EQ(gl[1].Double("Credit_Amount"), 6.67);
   EXPECT_EQ(services::CheckBooks(*conn), std::vector<std::string>{});
+
+  // A tax with more decimals than AmtDig: the last share is the exact rest, so the lines still
+  // add up to the tax.
+  CashSide("0101CHM17", 10.5, 0);
+  TaxCodes whole = Posting("0101TRI", 10.5, "0101CHM17");
+  whole.AmtDig = 0;
+  ASSERT_TRUE(whole.ProcessTax()) << whole.ErrDesc();
+  gl = Ledger("0101CHM17");
+  ASSERT_EQ(gl.size(), 3u);
+  EXPECT_EQ(gl[0].Double("Credit_Amount"), 4);
+  EXPECT_EQ(gl[2].Double("Credit_Amount"), 2.5);
+  EXPECT_EQ(services::CheckBooks(*conn), std::vector<std::string>{});
 }
 
 TEST_F(TaxTest, TaxThatCannotBePostedWritesNothing) {
@@ -310,6 +322,10 @@ TEST_F(TaxTest, TaxThatCannotBePostedWritesNothing) {
   fails_clean(zero, "Invalid Tax Rate for Tax Code - 0101TRI");
   zero.TaxRate = std::numeric_limits<double>::quiet_NaN();
   fails_clean(zero, "Invalid Tax Rate for Tax Code - 0101TRI");
+  // A code's rate that is not its authorities': the first would take five times the tax.
+  TaxCodes mismatched = Posting("0101TRI", 10, "0101CHM20");
+  mismatched.TaxRate = 1;
+  fails_clean(mismatched, "Invalid Tax Rate for Tax Code - 0101TRI");
   TaxCodes huge = Posting("0101TRI", std::numeric_limits<double>::infinity(), "0101CHM20");
   fails_clean(huge, "Invalid Tax Amount for Tax Code - 0101TRI");
   TaxCodes undated = Posting("0101TRI", 10, "0101CHM20");

@@ -428,6 +428,8 @@ bool CashMemo::Update_CashMemo() {
   if (!Validation()) return false;
   // Without a number there is nothing to save under; nothing is written.
   if (Trim(CashMemoNo).empty()) return Fail("Invalid Cash Memo No.");
+  // A processed memo stands in the books as posted; saving it again would part it from them.
+  if (IsFinalNumber(Trim(CashMemoNo))) return Fail("Already Processed");
   return Trap([&] {
     RequireLines(*this);
     return UpdateDocument(*this, CashMemoLayout());

@@ -101,18 +101,37 @@ bool Returned(const C& c, const MemoLine& l) {
   return c.ReferencePrefix == "POS" && l.goods.qty < 0;
 }
 
+// Amounts the ledger can hold: finite, and within the 15 significant digits a grid keeps, so
+// that no balance they are added to can overflow.
+bool Storable(double x) {
+  return std::isfinite(x) && std::fabs(x) < 1e15;
+}
+
 // The postings can only balance when the total is the lines less the header discount plus the
-// tax: a memo whose figures disagree is refused before anything is written.
-void CheckTotal(const C& c, const std::vector<MemoLine>& lines) {
+// tax, both of which are posted only when above 0: a memo whose figures disagree is refused before
+// anything is written. Lines are required: a memo without any has nothing to number.
+void CheckFigures(const C& c, const std::vector<MemoLine>& lines) {
+  if (lines.empty()) throw Error("Error while Processing, Invalid Temporary Cash Memo No.");
   double sales = 0;
-  for (const auto& l : lines) sales += Returned(c, l) ? -std::fabs(l.amount) : l.amount;
+  for (const auto& l : lines) {
+    if (!Storable(l.amount) || !Storable(l.fc_amount) || !Storable(l.goods.qty) ||
+        !Storable(l.goods.qty * l.goods.unit_qty))
+      throw Error("Invalid Item Details");
+    sales += Returned(c, l) ? -std::fabs(l.amount) : l.amount;
+  }
+  if (!Storable(c.CashMemoDiscAmount) || c.CashMemoDiscAmount < 0 ||
+      !Storable(c.CashMemoFcDiscAmount) || c.CashMemoFcDiscAmount < 0)
+    throw Error("Invalid Discount Amount");
+  if (!Storable(c.CashMemoTaxAmount) || c.CashMemoTaxAmount < 0) throw Error("Invalid Tax Amount");
+  if (c.CashMemoTaxAmount > 0 && Trim(c.TaxCode).empty()) throw Error("Invalid Tax Code");
   const double expected = sales - c.CashMemoDiscAmount + c.CashMemoTaxAmount;
-  const double tolerance = 0.5 * std::pow(10.0, -Places(c.AmtDig));
-  if (!std::isfinite(expected) || !std::isfinite(c.CashMemoTotalAmount) ||
+  // Posted as given, so it must agree to the last digit; what is left is the sums' own noise.
+  const double tolerance = 1e-9 * std::max(1.0, std::fabs(expected));
+  if (!Storable(c.CashMemoTotalAmount) || !Storable(c.CashMemoFCTotalAmount) ||
       std::fabs(expected - c.CashMemoTotalAmount) > tolerance)
     throw Error("The cash memo's total " + convert::NumberToText(c.CashMemoTotalAmount) +
                 " is not its lines less the discount plus the tax (" +
-                convert::NumberToText(convert::RoundHalfEven(expected, Places(c.AmtDig))) + ")");
+                convert::NumberToText(convert::RoundHalfEven(expected, 10)) + ")");
 }
 
 // The source document paid. A memo made from an order delivers what the order has not delivered
@@ -159,19 +178,28 @@ std::map<std::int32_t, double> MarkSourcePaid(C& c, Connection& conn) {
   return shares;
 }
 
-// The accounts of the branch's sales preferences, read once: the row missing is its own failure.
+// The accounts of the sales preferences, read once: the branch's row (its missing is its own
+// failure) and the company's discount account. They are taken for the call at once, in one order,
+// before the ledger moves their balances.
 struct SalesAccounts {
-  std::string sales, cost_of_goods, free_of_cost;
+  std::string sales, discount, cost_of_goods, free_of_cost;
 };
 
-SalesAccounts SalesPreferences(Connection& conn, const std::string& branch) {
+SalesAccounts SalesPreferences(Connection& conn, const C& c) {
   auto rs = conn.Query(
-      "SELECT Cash_Sales_Account_No, COG_Account_No, FOC_Account_No FROM "
-      "Default_Sales_Preferences WHERE Branch_Prefix = ?",
-      {Value(branch)});
+      "SELECT Cash_Sales_Account_No, COG_Account_No, FOC_Account_No, (SELECT "
+      "Sales_Disc_Account_No FROM Default_Sales_Preferences WHERE Company_Prefix = ? AND "
+      "Branch_Prefix = ? LIMIT 1) AS Discount FROM Default_Sales_Preferences WHERE Branch_Prefix "
+      "= ?",
+      {Value(c.CompanyPrefix), Value(c.BranchPrefix), Value(c.BranchPrefix)});
   if (rs.empty()) throw Error("Set the Sales default settings in the Sales Preferences");
   Row r = rs.front();
-  return {r.Text("Cash_Sales_Account_No"), r.Text("COG_Account_No"), r.Text("FOC_Account_No")};
+  SalesAccounts a{r.Text("Cash_Sales_Account_No"), Trim(r.Text("Discount")),
+                  r.Text("COG_Account_No"), r.Text("FOC_Account_No")};
+  conn.PrefetchRows(
+      "Chart_Of_Accounts", "Account_No",
+      {Value(a.sales), Value(a.discount), Value(a.cost_of_goods), Value(a.free_of_cost)}, true);
+  return a;
 }
 
 // One preference column of the company's branch; blank is the caller's failure.
@@ -263,20 +291,23 @@ class Posting {
     Check(Call(log, "Create_SalesLog"));
   }
 
+  const SalesAccounts& Sales() {
+    if (!sales_) sales_ = SalesPreferences(conn_, c_);
+    return *sales_;
+  }
+
   void SalesLine(const MemoLine& l) {
-    if (!sales_) sales_ = SalesPreferences(conn_, c_.BranchPrefix);
     const std::string label = "Sales Account : ItemCode - " + CodeOf(l.goods.item);
     if (Returned(c_, l))
-      Check(PostLedgerLine(h_, sales_->sales, label, std::fabs(l.amount), 0, std::fabs(l.fc_amount),
+      Check(PostLedgerLine(h_, Sales().sales, label, std::fabs(l.amount), 0, std::fabs(l.fc_amount),
                            0, "POS Sales Return"));
     else
-      Check(PostLedgerLine(h_, sales_->sales, label, 0, l.amount, 0, l.fc_amount));
+      Check(PostLedgerLine(h_, Sales().sales, label, 0, l.amount, 0, l.fc_amount));
   }
 
   void Discount() {
-    const std::string account =
-        Preference(conn_, "Default_Sales_Preferences", "Sales_Disc_Account_No", c_,
-                   "Invalid Default Discount Account");
+    const std::string& account = Sales().discount;
+    if (account.empty()) throw Error("Invalid Default Discount Account");
     Check(PostLedgerLine(h_, account, "Discount Account", c_.CashMemoDiscAmount, 0,
                          c_.CashMemoFcDiscAmount, 0, c_.CashMemoComments));
   }
@@ -338,14 +369,17 @@ class Posting {
   }
 
   const ObjectRef& Prefs() {
-    if (!prefs_) prefs_ = AccountPreferences(c_);
+    if (!prefs_) {
+      prefs_ = AccountPreferences(c_);
+      conn_.PrefetchRows("Chart_Of_Accounts", "Account_No",
+                         {prefs_->Get("ARAccountNo"), prefs_->Get("InventoryAccountNo")}, true);
+    }
     return prefs_;
   }
 
   CostAccounts Costs() {
-    if (!sales_) sales_ = SalesPreferences(conn_, c_.BranchPrefix);
-    return {Prefs()->Get("InventoryAccountNo").ToText(), sales_->cost_of_goods,
-            sales_->free_of_cost};
+    return {Prefs()->Get("InventoryAccountNo").ToText(), Sales().cost_of_goods,
+            Sales().free_of_cost};
   }
 
   GoodsDocument Document() const {
@@ -467,7 +501,7 @@ bool CashMemo::Process_CashMemo() {
       return Fail("Already Processed");
     }
     auto lines = ReadMemoLines(*conn, numbering.temporary_number());
-    CheckTotal(*this, lines);
+    CheckFigures(*this, lines);
     Record extra;
     extra.Set("process_Flag", 1).Set("Delivered_Flag", 1);
     if (PaymentOf(PaymentType) == Payment::kCash)
@@ -496,7 +530,16 @@ bool CashMemo::Cheque_Process() {
   return Trap([&] {
     if (!Get_CashMemo()) return false;
     if (ModeOf(OnlineFlag, SyncFlag) == WorkingMode::kOffline) return true;  // recorded later
-    const bool card = PaymentOf(PaymentType) == Payment::kCreditCard;
+    const Payment payment = PaymentOf(PaymentType);
+    if (payment != Payment::kCheque && payment != Payment::kCreditCard)
+      return Fail("Invalid Payment Type");
+    // One record per memo: a second would count the payment twice.
+    if (!AdoDBConnectionObject
+             ->Query("SELECT PDC_ID FROM PDC_Master WHERE Source_No = ? AND Transaction_Type = ?",
+                     {Value(CashMemoNo), Value("Cash Memo")})
+             .empty())
+      return Fail("Already Processed");
+    const bool card = payment == Payment::kCreditCard;
     auto pdc = NewModule("QLNBank.PDC", {{"AdoConnectionObject", Value(AdoDBConnectionObject)},
                                          {"CompanyPrefix", Value(CompanyPrefix)},
                                          {"BranchPrefix", Value(BranchPrefix)},

@@ -37,7 +37,7 @@ class AccountsReceivable : public ServiceObject {
           .SetOptional("Currency_Code", Text("CurrencyCode"))
           .SetOptional("Currency_Symbol", Text("CurrencySymbol"))
           .Set("Last_Update", DateOrNull("LastUpdate"))
-          .Insert(*conn, "Accounts_Receivable_Ledger");
+          .InsertDeferred(*conn, "Accounts_Receivable_Ledger");
       return true;
     });
   }

@@ -38,7 +38,7 @@ class PDC : public ServiceObject {
           .SetOptional("Currency_Code", Text("CurrencyCode"))
           .SetOptional("PDC_Comments", Text("PDCComments"))
           .Set("Last_Update", last_update)
-          .Insert(*ConnectionObject(), "PDC_Master");
+          .InsertDeferred(*ConnectionObject(), "PDC_Master");
       return true;
     });
   }

@@ -29,7 +29,7 @@ class SalesLog : public ServiceObject {
           .SetOptional("Sales_Document_Prefix", Text("SalesDocumentPrefix"))
           .SetOptional("Proj_No", Text("ProjNo"))
           .Set("Last_Update", DateOrNull("LastUpdate"))
-          .Insert(*ConnectionObject(), "Sales_Log");
+          .InsertDeferred(*ConnectionObject(), "Sales_Log");
       return true;
     });
   }
