@@ -178,41 +178,31 @@ std::map<std::int32_t, double> MarkSourcePaid(C& c, Connection& conn) {
   return shares;
 }
 
-// The accounts of the sales preferences, read once: the branch's row (its missing is its own
-// failure) and the company's discount account. They are taken for the call at once, in one order,
-// before the ledger moves their balances.
+// The accounts of the preferences, read once: the branch's sales preferences (their missing is
+// their own failure), the company's discount account and its cash memo account. They are taken
+// for the call at once, in one order, before the ledger moves their balances.
 struct SalesAccounts {
-  std::string sales, discount, cost_of_goods, free_of_cost;
+  std::string sales, discount, cash, cost_of_goods, free_of_cost;
 };
 
 SalesAccounts SalesPreferences(Connection& conn, const C& c) {
+  const Value company(c.CompanyPrefix), branch(c.BranchPrefix);
   auto rs = conn.Query(
       "SELECT Cash_Sales_Account_No, COG_Account_No, FOC_Account_No, (SELECT "
       "Sales_Disc_Account_No FROM Default_Sales_Preferences WHERE Company_Prefix = ? AND "
-      "Branch_Prefix = ? LIMIT 1) AS Discount FROM Default_Sales_Preferences WHERE Branch_Prefix "
-      "= ?",
-      {Value(c.CompanyPrefix), Value(c.BranchPrefix), Value(c.BranchPrefix)});
+      "Branch_Prefix = ? LIMIT 1) AS Discount, (SELECT Cash_Memo_Account_No FROM "
+      "Default_Account_Preferences WHERE Company_Prefix = ? AND Branch_Prefix = ? LIMIT 1) AS "
+      "Cash FROM Default_Sales_Preferences WHERE Branch_Prefix = ?",
+      {company, branch, company, branch, branch});
   if (rs.empty()) throw Error("Set the Sales default settings in the Sales Preferences");
   Row r = rs.front();
-  SalesAccounts a{r.Text("Cash_Sales_Account_No"), Trim(r.Text("Discount")),
+  SalesAccounts a{r.Text("Cash_Sales_Account_No"), Trim(r.Text("Discount")), Trim(r.Text("Cash")),
                   r.Text("COG_Account_No"), r.Text("FOC_Account_No")};
-  conn.PrefetchRows(
-      "Chart_Of_Accounts", "Account_No",
-      {Value(a.sales), Value(a.discount), Value(a.cost_of_goods), Value(a.free_of_cost)}, true);
+  conn.PrefetchRows("Chart_Of_Accounts", "Account_No",
+                    {Value(a.sales), Value(a.discount), Value(a.cash), Value(a.cost_of_goods),
+                     Value(a.free_of_cost)},
+                    true);
   return a;
-}
-
-// One preference column of the company's branch; blank is the caller's failure.
-std::string Preference(Connection& conn, const char* table, const char* column, const C& c,
-                       const char* missing) {
-  CheckSqlName(table);
-  CheckSqlName(column);
-  auto rs = conn.Query(std::string("SELECT ") + column + " AS Account FROM " + table +
-                           " WHERE Company_Prefix = ? AND Branch_Prefix = ?",
-                       {Value(c.CompanyPrefix), Value(c.BranchPrefix)});
-  const std::string account = rs.empty() ? std::string() : Trim(rs.front().Text("Account"));
-  if (account.empty()) throw Error(missing);
-  return account;
 }
 
 // The company's default accounts through the account module.
@@ -336,9 +326,8 @@ class Posting {
   }
 
   void Cash() {
-    const std::string account =
-        Preference(conn_, "Default_Account_Preferences", "Cash_Memo_Account_No", c_,
-                   "Invalid Default Cash Memo Account");
+    const std::string& account = Sales().cash;
+    if (account.empty()) throw Error("Invalid Default Cash Memo Account");
     Check(PostLedgerLine(h_, account, "Cash Memo Account", c_.CashMemoTotalAmount, 0,
                          c_.CashMemoFCTotalAmount, 0, c_.CashMemoComments));
   }
