@@ -157,9 +157,9 @@ TEST_F(StatementBudgetTest, ACashMemoOfTenLinesSavedAndProcessed) {
   sell(second);
   RecordProperty("statements", std::to_string(second.statements));
   RecordProperty("waits", std::to_string(second.waits));
-  EXPECT_LE(second.statements, 55);
+  EXPECT_LE(second.statements, 50);
   if (UsingPostgres()) {
-    EXPECT_LE(second.waits, 17);
+    EXPECT_LE(second.waits, 15);
   }
   EXPECT_EQ(Count("Stock_Movement", "Document_Type = 'OUT'"), 2 * kLines);
   EXPECT_EQ(Count("General_Ledger", "Document_No = '0101CHM2'"), 3 * kLines + 4);
