@@ -47,7 +47,7 @@ ModuleError LocationOut(const ConnectionRef& conn, const std::string& company,
 // made once: synchronising a document that has them answers "Already Processed".
 bool HasPostings(Connection& conn, const std::string& document_no);
 
-// Whether an item type is kept in stock (0 and 3; 3 posts no cost).
+// Whether an item type is kept in stock (0 and 3; a delivery posts no cost for 3).
 inline bool IsStockType(std::int32_t type) {
   return type == 0 || type == 3;
 }

@@ -143,7 +143,13 @@ class CashMemoProcessTest : public DbTest {
 
 TEST_F(CashMemoProcessTest, ACashSaleIsNumberedPostedAndTakenOutOfStock) {
   CashMemo m = Make();
+  // The paper comes in boxes of 12, listed at 5.50 a box less 0.50: the line's amount is net.
+  m.CMGridName->SetTextMatrix(1, 6, "12");
+  m.CMGridName->SetTextMatrix(1, 13, "0.5");
+  m.CMGridName->SetTextMatrix(1, 14, "5.5");
   ASSERT_TRUE(m.Create_CashMemo(true)) << m.ErrDesc();
+  EXPECT_FALSE(m.Cheque_Process());
+  EXPECT_EQ(m.ErrDesc(), "Invalid Payment Type");
   ASSERT_TRUE(m.Process()) << m.ErrDesc();
   EXPECT_EQ(m.CashMemoNo, "0101CHM1");
   auto hs = conn->Query("SELECT * FROM Cash_Memo_Master");
@@ -158,7 +164,7 @@ TEST_F(CashMemoProcessTest, ACashSaleIsNumberedPostedAndTakenOutOfStock) {
   // the cost of the stock lines moved from inventory to cost of goods.
   const std::map<std::string, double> expected{
       {"01011000", 62.1}, {"01014000", -60},   {"01014200", 6},   {"01012100", -5.4},
-      {"01012150", -2.7}, {"01011300", -17.0}, {"01015000", 17.0}};
+      {"01012150", -2.7}, {"01011300", -72.0}, {"01015000", 72.0}};
   EXPECT_EQ(Ledger("0101CHM1"), expected);
   EXPECT_EQ(Count("General_Ledger",
                   "Document_No = '0101CHM1' AND GL_Description = 'Sales Account : ItemCode - "
@@ -177,9 +183,12 @@ TEST_F(CashMemoProcessTest, ACashSaleIsNumberedPostedAndTakenOutOfStock) {
   EXPECT_EQ(Count("Accounts_Receivable_Ledger"), 0);
   EXPECT_EQ(Count("PDC_Master"), 0);
 
-  EXPECT_DOUBLE_EQ(Stock("01P100"), 98);
+  // The stock counts base units, the location the line's own.
+  EXPECT_DOUBLE_EQ(Stock("01P100"), 76);
   EXPECT_DOUBLE_EQ(Stock("01P200"), 49);
   EXPECT_DOUBLE_EQ(AtLocation("01P100", 1), 98);
+  EXPECT_EQ(
+      Count("Stock_Movement", "Document_No = '0101CHM1' AND Out_Qty = 24 AND Out_Amount = 60"), 1);
   EXPECT_EQ(Count("Stock_Movement", "Document_No = '0101CHM1' AND Document_Type = 'OUT'"), 2);
   EXPECT_DOUBLE_EQ(Scalar("SELECT Inventory_Value FROM Cash_Memo_Detail WHERE Item_Code = "
                           "'01P200'")
@@ -189,8 +198,8 @@ TEST_F(CashMemoProcessTest, ACashSaleIsNumberedPostedAndTakenOutOfStock) {
       "SELECT * FROM Sales_Log WHERE Sales_Document_No = '0101CHM1' ORDER BY Sales_Log_ID");
   ASSERT_EQ(log.size(), 3u);
   EXPECT_EQ(log[0].Text("Document_Prefix"), "SLG");
-  EXPECT_DOUBLE_EQ(log[0].Double("Sales_Qty"), 2);
-  EXPECT_DOUBLE_EQ(log[0].Double("Sales_Unit_Price"), 5);
+  EXPECT_DOUBLE_EQ(log[0].Double("Sales_Qty"), 24);
+  EXPECT_DOUBLE_EQ(log[0].Double("Sales_Unit_Price"), 0.42);  // 10 for 24 sheets of a box
   EXPECT_EQ(Scalar("SELECT Document_Next_No FROM Document_Prefix WHERE Document_Prefix = 'CHM' "
                    "AND Branch_Prefix = '01'")
                 .ToInt32(),
@@ -355,7 +364,22 @@ TEST_F(CashMemoProcessTest, GoodsLeaveStockOnceWhateverTheMemoIsMadeFrom) {
   ASSERT_TRUE(d.Process_Delivery(source)) << d.ErrDesc();
   EXPECT_DOUBLE_EQ(Stock("01P100"), 95);
 
-  // A memo for the whole order delivers only its undelivered half.
+  // A memo for the processed delivery takes nothing out again and marks the delivery paid.
+  CashMemo paid_delivery = Make(std::make_shared<MemoryGrid>(1, 22));
+  paid_delivery.ReferenceNo = d.DeliveryNo;
+  ASSERT_TRUE(paid_delivery.Get_Delivery_Details()) << paid_delivery.ErrDesc();
+  ToMemoLayout(*paid_delivery.CMGridName);
+  paid_delivery.CashMemoDiscAmount = paid_delivery.CashMemoFcDiscAmount = 0;
+  paid_delivery.TaxCode = "";
+  paid_delivery.CashMemoTaxAmount = 0;
+  paid_delivery.CashMemoTotalAmount = paid_delivery.CashMemoFCTotalAmount = 50;
+  ASSERT_TRUE(paid_delivery.Create_CashMemo(true)) << paid_delivery.ErrDesc();
+  ASSERT_TRUE(paid_delivery.Process()) << paid_delivery.ErrDesc();
+  EXPECT_DOUBLE_EQ(Stock("01P100"), 95);
+  EXPECT_EQ(Scalar("SELECT Paid_Flag FROM Delivery_Master").ToInt32(), 1);
+
+  // A memo for the whole order delivers only its undelivered half, worked out once: marking the
+  // source paid on its own delivers nothing, and a memo not processed off-line is not synchronised.
   CashMemo m = Make(std::make_shared<MemoryGrid>(1, 22));
   m.ReferenceNo = o.SalesOrdNo;
   ASSERT_TRUE(m.Get_Order_Details()) << m.ErrDesc();
@@ -365,6 +389,16 @@ TEST_F(CashMemoProcessTest, GoodsLeaveStockOnceWhateverTheMemoIsMadeFrom) {
   m.CashMemoTaxAmount = 0;
   m.CashMemoTotalAmount = m.CashMemoFCTotalAmount = 50;
   ASSERT_TRUE(m.Create_CashMemo(true)) << m.ErrDesc();
+  ASSERT_TRUE(m.Update_Source_Document()) << m.ErrDesc();
+  EXPECT_EQ(Scalar("SELECT Paid_Flag FROM Sales_Order_Master").ToInt32(), 1);
+  EXPECT_DOUBLE_EQ(Scalar("SELECT Sales_Ord_Delivered_Qty FROM Sales_Order_Detail").ToDouble(), 5);
+  m.OnlineFlag = false;
+  m.SyncFlag = true;
+  EXPECT_FALSE(m.Process());
+  EXPECT_EQ(m.ErrDesc(), "A cash memo is synchronised once it is processed off-line");
+  EXPECT_FALSE(m.Cheque_Process());
+  m.OnlineFlag = true;
+  m.SyncFlag = false;
   ASSERT_TRUE(m.Process()) << m.ErrDesc();
   EXPECT_DOUBLE_EQ(Stock("01P100"), 90);
   EXPECT_DOUBLE_EQ(AtLocation("01P100", 1), 90);

@@ -5,6 +5,7 @@
 #include "qlnsales/delivery.h"
 #include "qlnsales/direct_delivery.h"
 #include "qlnsales/sales_order.h"
+#include "services/books_check.h"
 #include "support/fixture.h"
 
 namespace qlnsales::testing {
@@ -222,6 +223,7 @@ TEST_F(CashMemoTest, ARealisticMemoIsStoredAndComesBack) {
   unknown.CashMemoNo = "0101CHMTMP9";
   EXPECT_FALSE(unknown.Get_CashMemo());
   EXPECT_EQ(unknown.ErrDesc(), "Invlaid Cash Memo No");
+  EXPECT_EQ(services::CheckBooks(*conn), std::vector<std::string>{});
 }
 
 TEST_F(CashMemoTest, CardAndPointOfSaleMemos) {
@@ -380,6 +382,7 @@ TEST_F(CashMemoTest, FillsFromAnOrderADeliveryAndADirectDelivery) {
   EXPECT_DOUBLE_EQ(fromDelivery.CashMemoTotalAmount, 8);
   EXPECT_EQ(fromDelivery.CMGridName->TextMatrix(1, 6), "2");
   EXPECT_EQ(fromDelivery.CMGridName->TextMatrix(1, 8), "");
+  EXPECT_EQ(services::CheckBooks(*conn), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ namespace {
 using C = CashMemo;
 
 bool PointOfSale(const C& c) {
-  return c.ReferencePrefix == "POS";
+  return IsPointOfSale(c.ReferencePrefix);
 }
 
 // The delivered quantity of a line is its quantity, unless the grid says otherwise: at the point
@@ -418,6 +418,7 @@ bool CashMemo::Create_CashMemo(std::optional<bool> Save_Detail_Flag) {
   if (!Validation()) return false;
   const bool with_lines = Save_Detail_Flag.value_or(false);
   return Trap([&] {
+    CheckSeries(*this, CashMemoLayout());  // the prefixes' texts before the grid's
     if (with_lines) RequireLines(*this);
     return CreateDocument(*this, CashMemoLayout(), {CompanyPrefix, BranchPrefix, DocumentPrefix},
                           with_lines);

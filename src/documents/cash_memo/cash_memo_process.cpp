@@ -41,7 +41,7 @@ const CostLabels kPointOfSaleLabels{
     "Free of Cost Sales Account : Item Code - ", "POS Sales Return"};
 
 bool PointOfSale(const C& c) {
-  return convert::UCase(c.ReferencePrefix) == "POS";
+  return IsPointOfSale(c.ReferencePrefix);
 }
 
 // Restores the header-only flag when a call ends, however it ends.
@@ -98,7 +98,7 @@ std::vector<MemoLine> ReadMemoLines(Connection& conn, const std::string& number)
 }
 
 bool Returned(const C& c, const MemoLine& l) {
-  return c.ReferencePrefix == "POS" && l.goods.qty < 0;
+  return PointOfSale(c) && l.goods.qty < 0;
 }
 
 // Amounts the ledger can hold: finite, and within the 15 significant digits a grid keeps, so
@@ -134,15 +134,10 @@ void CheckFigures(const C& c, const std::vector<MemoLine>& lines) {
                 convert::NumberToText(convert::RoundHalfEven(expected, 10)) + ")");
 }
 
-// The source document paid. A memo made from an order delivers what the order has not delivered
-// yet: each line's share of it is kept on the line (it is what leaves stock with the memo) and
-// added to the order line's delivered quantity, so no later delivery takes the same goods out.
-// Answers the shares by line serial.
-std::map<std::int32_t, double> MarkSourcePaid(C& c, Connection& conn) {
-  std::map<std::int32_t, double> shares;
+// The source document paid.
+void MarkSourcePaid(const C& c, Connection& conn) {
   const SourceKind kind = SourceOf(c);
-  if (kind == SourceKind::kNone) return shares;
-  const std::string number = Trim(c.ReferenceNo);
+  if (kind == SourceKind::kNone) return;
   const char* master = kind == SourceKind::kOrder      ? "Sales_Order_Master"
                        : kind == SourceKind::kDelivery ? "Delivery_Master"
                                                        : "Direct_Delivery_Master";
@@ -152,30 +147,38 @@ std::map<std::int32_t, double> MarkSourcePaid(C& c, Connection& conn) {
   Record()
       .Set("Paid_Flag", 1)
       .Set("Last_Update", Stamp(master, c.LastUpdate))
-      .Update(conn, master, Record().Set(key, number));
-  if (kind != SourceKind::kOrder) return shares;
-  auto lines = conn.Query(
-      "SELECT M.SL_No, M.Cash_Memo_Qty, O.SL_No AS Order_Line, O.Sales_Ord_Ordered_Qty, "
-      "O.Sales_Ord_Delivered_Qty FROM Cash_Memo_Detail M LEFT JOIN Sales_Order_Detail O ON "
-      "O.Sales_Ord_No = ? AND O.SL_No = M.Reference_SL_No WHERE M.Cash_Memo_No = ? ORDER BY "
-      "M.SL_No",
+      .Update(conn, master, Record().Set(key, Trim(c.ReferenceNo)));
+}
+
+// A memo made from an order delivers what the order has not delivered yet, once, when it is
+// numbered: each line's share is kept on the line (it is what leaves stock with the memo, then or
+// at the synchronisation) and added to the order line's delivered quantity, so no later delivery
+// takes the same goods out.
+void DeliverOrderRest(const C& c, Connection& conn, std::vector<MemoLine>& lines) {
+  if (SourceOf(c) != SourceKind::kOrder) return;
+  const std::string number = Trim(c.ReferenceNo);
+  auto order = conn.Query(
+      "SELECT M.SL_No, O.SL_No AS Order_Line, O.Sales_Ord_Ordered_Qty, O.Sales_Ord_Delivered_Qty "
+      "FROM Cash_Memo_Detail M JOIN Sales_Order_Detail O ON O.Sales_Ord_No = ? AND O.SL_No = "
+      "M.Reference_SL_No WHERE M.Cash_Memo_No = ? ORDER BY M.SL_No",
       {Value(number), Value(c.CashMemoNo)});
   const Value stamp = Stamp("Sales_Order_Detail", c.LastUpdate);
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    Row l = lines[i];
-    if (l.IsNull("Order_Line")) continue;  // not an order line: the whole line leaves stock
-    const double rest = l.Double("Sales_Ord_Ordered_Qty") - l.Double("Sales_Ord_Delivered_Qty");
-    const double share = std::max(0.0, std::min(l.Double("Cash_Memo_Qty"), rest));
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    Row o = order[i];
+    auto l = std::find_if(lines.begin(), lines.end(),
+                          [&](const MemoLine& m) { return m.goods.sl_no == o.Int32("SL_No"); });
+    if (l == lines.end() || l->stock_out) continue;  // kept already: never worked out twice
+    const double rest = o.Double("Sales_Ord_Ordered_Qty") - o.Double("Sales_Ord_Delivered_Qty");
+    const double share = std::max(0.0, std::min(l->goods.qty, rest));
     conn.ExecuteDeferred(
         "UPDATE Sales_Order_Detail SET Sales_Ord_Delivered_Qty = Sales_Ord_Delivered_Qty + ?, "
         "Last_Update = ? WHERE Sales_Ord_No = ? AND SL_No = ?",
-        {Value(share), stamp, Value(number), Value(l.Int32("Order_Line"))});
+        {Value(share), stamp, Value(number), Value(o.Int32("Order_Line"))});
     conn.ExecuteDeferred(
         "UPDATE Cash_Memo_Detail SET Stock_Out_Qty = ? WHERE Cash_Memo_No = ? AND SL_No = ?",
-        {Value(share), Value(c.CashMemoNo), Value(l.Int32("SL_No"))});
-    shares[l.Int32("SL_No")] = share;
+        {Value(share), Value(c.CashMemoNo), Value(l->goods.sl_no)});
+    l->stock_out = share;
   }
-  return shares;
 }
 
 // The accounts of the preferences, read once: the branch's sales preferences (their missing is
@@ -272,8 +275,8 @@ class Posting {
                           {"UnitQty", Value(g.unit_qty)},
                           {"SalesQty", Value(base)},
                           {"SalesItemAmount", Value(l.amount)},
-                          // The price of one base unit, so quantity x price is the amount; a
-                          // quantity of 0 has price 0.
+                          // The price of one base unit (the logged quantity counts base
+                          // units), rounded; a quantity of 0 has price 0.
                           {"SalesUnitPrice", Value(base == 0 ? 0.0 : Round(l.amount / base))},
                           {"SalesLogDate", Value(c_.CashMemoDate)},
                           {"SalesDocumentPrefix", Value(c_.DocumentPrefix)},
@@ -425,8 +428,6 @@ class Posting {
         continue;
       }
       g.qty = l.delivered;
-      g.location_id = c_.LocationCode;
-      g.location_name = c_.LocationName;
       moved.push_back(std::move(g));
     }
     if (moved.empty()) return;
@@ -482,6 +483,10 @@ bool CashMemo::Process_CashMemo() {
     FinalNumbering numbering(kTables);
     if (auto err = numbering.Open(*conn, CashMemoNo)) return Fail(*err);
     if (mode.KeepsStoredIdentity()) {
+      // Only a memo numbered off-line waits for its postings; one posted under its temporary
+      // number would be posted again once numbered.
+      if (!IsFinalNumber(numbering.temporary_number()))
+        return Fail("A cash memo is synchronised once it is processed off-line");
       if (HasPostings(*conn, numbering.temporary_number())) return Fail("Already Processed");
       // A memo numbered off-line keeps the stamp it was given then.
       if (auto when = convert::ParseDate(numbering.stored().Text("Last_Update")))
@@ -503,10 +508,10 @@ bool CashMemo::Process_CashMemo() {
     CashMemoNo = numbering.number();
     conn = connection_rule::ObjectOnly(AdoDBConnectionObject);
 
-    if (mode.UpdatesSources())
-      for (const auto& [serial, share] : MarkSourcePaid(*this, *conn))
-        for (auto& l : lines)
-          if (l.goods.sl_no == serial) l.stock_out = share;
+    if (mode.UpdatesSources()) {
+      MarkSourcePaid(*this, *conn);
+      DeliverOrderRest(*this, *conn, lines);
+    }
     if (mode.Posts()) Posting(*this, *conn).Run(lines);
     // The memo is posted: a counter that cannot be settled is reported but does not undo it.
     if (auto err = numbering.Settle()) Fail(*err);
@@ -522,6 +527,9 @@ bool CashMemo::Cheque_Process() {
     const Payment payment = PaymentOf(PaymentType);
     if (payment != Payment::kCheque && payment != Payment::kCreditCard)
       return Fail("Invalid Payment Type");
+    // Recorded under the memo's final number, which the register keeps as its source.
+    if (!IsFinalNumber(Trim(CashMemoNo)))
+      return Fail("A cash memo's cheque is recorded when the memo is processed");
     // One record per memo: a second would count the payment twice.
     if (!AdoDBConnectionObject
              ->Query("SELECT PDC_ID FROM PDC_Master WHERE Source_No = ? AND Transaction_Type = ?",

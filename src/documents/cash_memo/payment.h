@@ -1,5 +1,6 @@
-// A cash memo's payment type, read one way by the checks, the save, the read-back and processing:
-// trimmed and in any case, so a memo typed "cheque" is a cheque memo everywhere.
+// A cash memo's payment type and its point-of-sale mark, each read one way by the checks, the save,
+// the read-back and processing: trimmed and in any case, so a memo typed "cheque" is a cheque memo
+// everywhere.
 #pragma once
 
 #include <string>
@@ -16,6 +17,11 @@ inline Payment PaymentOf(const std::string& type) {
   if (t == "CHEQUE") return Payment::kCheque;
   if (t == "CREDIT CARD") return Payment::kCreditCard;
   return Payment::kOther;
+}
+
+// A memo whose source prefix is "POS" was made at the point of sale.
+inline bool IsPointOfSale(const std::string& reference_prefix) {
+  return convert::UCase(convert::Trim(reference_prefix)) == "POS";
 }
 
 }  // namespace qlnsales::documents
