@@ -101,7 +101,7 @@ Layout<C> MakeLayout() {
   // A null column leaves its property as it was; flags read as False.
   const auto Keep = Read::kKeepOnNull, P = Read::kPlain, NoRead = Read::kNever;
   auto is = [](Payment p) { return [p](const C& c) { return PaymentOf(c.PaymentType) == p; }; };
-  auto cash = is(Payment::kCash), cheque = is(Payment::kCheque), card = is(Payment::kCreditCard);
+  auto cash = is(Payment::kCash), cheque = is(Payment::kCheque);
   // Card and cheque details are stored only when given.
   auto given = [](Payment p, std::string C::*text) {
     return

@@ -86,7 +86,8 @@ std::vector<MemoLine> ReadMemoLines(Connection& conn, const std::string& number)
   std::vector<MemoLine> lines;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     Row r = rows[i];
-    MemoLine l{std::move(goods[i])};
+    MemoLine l;
+    l.goods = std::move(goods[i]);
     l.amount = r.Double("Cash_Memo_Item_Amount");
     l.fc_amount = r.Double("Cash_Memo_FC_Item_Amount");
     l.unit_price = r.Double("Cash_Memo_Unit_Price");
