@@ -141,8 +141,10 @@ struct DocumentKind {
   bool exempt_from_cash_memo;
 };
 
-// The cash memo, the sales invoice and the sales return say what their processing posts as they
-// are built; until then only their lines and headers are checked.
+// The sales invoice and the sales return say what their processing posts as they are built. A
+// cash memo's goods leave stock with it only in part (a memo made from a delivery takes nothing
+// out, one made from an order only what the order had not delivered), so its postings are held by
+// its ledger lines balancing; its lines and header are checked as every document's.
 const DocumentKind kDocumentKinds[] = {
     {"Sales order", "sales orders", "Sales_Order_Master", "Sales_Order_Detail", "Sales_Ord_No",
      true, false, false},
