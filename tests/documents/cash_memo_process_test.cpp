@@ -218,6 +218,19 @@ TEST_F(CashMemoProcessTest, ACashSaleIsNumberedPostedAndTakenOutOfStock) {
   m.CMGridName = g;
   ASSERT_TRUE(m.Get_CashMemo()) << m.ErrDesc();
   EXPECT_EQ(g->Rows(), 4);
+
+  // A number the user gives: the series moves past it.
+  CashMemo manual = Make();
+  manual.DocFlag = true;
+  manual.manualDocIdentity = 40;
+  ASSERT_TRUE(manual.Create_CashMemo(true)) << manual.ErrDesc();
+  ASSERT_TRUE(manual.Process()) << manual.ErrDesc();
+  EXPECT_EQ(manual.CashMemoNo, "0101CHM40");
+  EXPECT_EQ(Scalar("SELECT Document_Next_No FROM Document_Prefix WHERE Document_Prefix = 'CHM' "
+                   "AND Branch_Prefix = '01'")
+                .ToInt32(),
+            41);
+  ExpectCleanBooks();
 }
 
 TEST_F(CashMemoProcessTest, ChequesAndCardsAreReceivablesWithAPostDatedRecord) {
