@@ -1,5 +1,6 @@
 #include <libpq-fe.h>
 
+#include <charconv>
 #include <cstdio>
 #include <unordered_map>
 
@@ -227,9 +228,10 @@ class PostgresDriver final : public Driver {
         case Value::Kind::Double: {
           double d = v.ToDouble();
           RequireFinite(d);
+          // The shortest text that reads back as the same double.
           char buf[40];
-          std::snprintf(buf, sizeof buf, "%.17g", d);
-          p.texts[i] = buf;
+          auto [end, ec] = std::to_chars(buf, buf + sizeof buf, d);
+          p.texts[i].assign(buf, end);
           break;
         }
         case Value::Kind::Text:
