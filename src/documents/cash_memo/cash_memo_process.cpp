@@ -209,11 +209,10 @@ SalesAccounts SalesPreferences(Connection& conn, const C& c) {
   return a;
 }
 
-// The company's default accounts through the account module.
-ObjectRef AccountPreferences(const C& c) {
-  auto prefs = NewModule("QLNAccounts.AccountPreferences",
-                         {{"AdoConnectionObject", Value(c.AdoDBConnectionObject)},
-                          {"ConnectionString", Value(c.ADOConnectionString)}});
+// The company's default accounts through the account module, by the class name the step uses.
+ObjectRef AccountPreferences(const C& c, const char* class_name) {
+  auto prefs = NewModule(class_name, {{"AdoConnectionObject", Value(c.AdoDBConnectionObject)},
+                                      {"ConnectionString", Value(c.ADOConnectionString)}});
   if (auto err =
           Call(prefs, "Get_Account_Preferences", {Value(c.CompanyPrefix), Value(c.BranchPrefix)}))
     throw Error(*err);
@@ -363,7 +362,7 @@ class Posting {
 
   const ObjectRef& Prefs() {
     if (!prefs_) {
-      prefs_ = AccountPreferences(c_);
+      prefs_ = AccountPreferences(c_, "QLNAccounts.AccountPreferences");
       conn_.PrefetchRows("Chart_Of_Accounts", "Account_No",
                          {prefs_->Get("ARAccountNo"), prefs_->Get("InventoryAccountNo")}, true);
     }
@@ -449,7 +448,11 @@ class Posting {
       KeepLineValue(doc, kGoods, g);
     }
     for (const auto& g : moved) MovementOut(doc, g);
-    const CostAccounts accounts = Costs();
+    // The point of sale asks the account module by a name of its own; a host may serve it apart.
+    auto prefs = AccountPreferences(c_, "QLNAccount.AccountPreferences");
+    conn_.PrefetchRows("Chart_Of_Accounts", "Account_No", {prefs->Get("InventoryAccountNo")}, true);
+    const CostAccounts accounts{prefs->Get("InventoryAccountNo").ToText(), Sales().cost_of_goods,
+                                Sales().free_of_cost};
     for (const auto& g : moved) PostCostPair(h_, accounts, kPointOfSaleLabels, g, g.value);
     for (const auto& g : moved) {
       const double base = g.qty * g.unit_qty;
