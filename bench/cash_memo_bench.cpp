@@ -24,8 +24,8 @@ namespace {
 constexpr double kSubTotal = kLines * kItemPrice;  // 20
 constexpr double kDiscount = 2;                    // 10%
 constexpr double kTax = 2.7;                       // 15% of 18
-constexpr double kTotal = 20.7;        // the lines less the discount plus the tax
-constexpr double kCityTax = 0.9;       // the first authority in code order: 5/15 of the tax
+constexpr double kTotal = 20.7;                    // the lines less the discount plus the tax
+constexpr double kCityTax = 0.9;        // the first authority in code order: 5/15 of the tax
 constexpr double kValueAddedTax = 1.8;  // the last one takes the rest
 constexpr const char* kTaxCode = "0101DUO";
 
@@ -146,15 +146,41 @@ class MemoFloor {
         "Location_Name, Exchange_Rate, Last_Update, TaxCode, TaxDescription, Cash_Memo_TaxRate, "
         "Cash_Memo_TaxAmount) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
         "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-        {Value(temp_no),      Value(temp_identity),  Value("01"),        Value("01"),
-         Value("CHM"),        Value("01C900"),       Value("Bench counter"), Value(day),
-         Value(day),          Value(false),          Value("BHD"),       Value("BD"),
-         Value(kSubTotal),    Value(kSubTotal),      Value(10.0),        Value(kDiscount),
-         Value(kDiscount),    Value(kTotal),         Value(kTotal),      Value(0.0),
-         Value(0.0),          none,                  none,               Value("Cash"),
-         Value("Bench sale"), none,                  none,               Value(1),
-         Value("Location1"),  Value(0.0),            Value(day),         Value(kTaxCode),
-         Value(""),           Value(15.0),           Value(kTax)});
+        {Value(temp_no),
+         Value(temp_identity),
+         Value("01"),
+         Value("01"),
+         Value("CHM"),
+         Value("01C900"),
+         Value("Bench counter"),
+         Value(day),
+         Value(day),
+         Value(false),
+         Value("BHD"),
+         Value("BD"),
+         Value(kSubTotal),
+         Value(kSubTotal),
+         Value(10.0),
+         Value(kDiscount),
+         Value(kDiscount),
+         Value(kTotal),
+         Value(kTotal),
+         Value(0.0),
+         Value(0.0),
+         none,
+         none,
+         Value("Cash"),
+         Value("Bench sale"),
+         none,
+         none,
+         Value(1),
+         Value("Location1"),
+         Value(0.0),
+         Value(day),
+         Value(kTaxCode),
+         Value(""),
+         Value(15.0),
+         Value(kTax)});
     d.ExecuteDeferred(
         "INSERT INTO Line_Serial (Table_Name, Next_No) VALUES (?, ?) ON CONFLICT (Table_Name) DO "
         "UPDATE SET Next_No = Line_Serial.Next_No + excluded.Next_No",
@@ -169,13 +195,31 @@ class MemoFloor {
           "Location_ID, Cash_Memo_OverAll_Disc_Amount, Cash_Memo_OverAll_FC_Disc_Amount, "
           "Last_Update, SL_No) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
           "?, ?, ?, ?, ?, ?)",
-          {Value(temp_no),     Value(BenchItem(i)), Value("Bench item"), Value("Taxable"),
-           Value(0.0),         Value("Pcs"),        Value(1.0),          Value(1.0),
-           Value(kItemPrice),  Value(0.0),          Value(0.0),          Value(kItemPrice),
-           Value(kItemPrice),  Value(0.0),          Value(kItemPrice),   Value(1.0),
-           Value(0.0),         Value(""),           Value(0.0),          Value("Location1"),
-           Value(1.0),         Value(kDiscount / kLines), Value(kDiscount / kLines),
-           Value(day),         Value(Serial(first_serial, i))});
+          {Value(temp_no),
+           Value(BenchItem(i)),
+           Value("Bench item"),
+           Value("Taxable"),
+           Value(0.0),
+           Value("Pcs"),
+           Value(1.0),
+           Value(1.0),
+           Value(kItemPrice),
+           Value(0.0),
+           Value(0.0),
+           Value(kItemPrice),
+           Value(kItemPrice),
+           Value(0.0),
+           Value(kItemPrice),
+           Value(1.0),
+           Value(0.0),
+           Value(""),
+           Value(0.0),
+           Value("Location1"),
+           Value(1.0),
+           Value(kDiscount / kLines),
+           Value(kDiscount / kLines),
+           Value(day),
+           Value(Serial(first_serial, i))});
 
     // Processing: the final number and the renumbering, the memo settled in cash.
     d.ExecuteDeferred(
@@ -252,12 +296,30 @@ class MemoFloor {
           "Period_Type, FOC_Flag, Unit_Qty, Base_Qty, In_Qty, In_Amount, In_Price, Out_Qty, "
           "Out_Amount, Out_Price, Location_ID, Location_Name, Stock_Comments, Last_Update) VALUES "
           "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
-          {Value("01"),       Value("01"),          Value("CHM"),        Value(final_no),
-           Value(day),        Value("OUT"),         Value(BenchItem(i)), Value("Bench item"),
-           Value(0.0),        Value("Pcs"),         none,                Value(0.0),
-           Value(1.0),        Value(-1.0),          Value(0.0),          Value(0.0),
-           Value(0.0),        Value(1.0),           Value(kItemCost),    Value(kItemCost),
-           Value(1),          Value("Location1"),   none,                Value(day)});
+          {Value("01"),
+           Value("01"),
+           Value("CHM"),
+           Value(final_no),
+           Value(day),
+           Value("OUT"),
+           Value(BenchItem(i)),
+           Value("Bench item"),
+           Value(0.0),
+           Value("Pcs"),
+           none,
+           Value(0.0),
+           Value(1.0),
+           Value(-1.0),
+           Value(0.0),
+           Value(0.0),
+           Value(0.0),
+           Value(1.0),
+           Value(kItemCost),
+           Value(kItemCost),
+           Value(1),
+           Value("Location1"),
+           none,
+           Value(day)});
     for (int i = 1; i <= kLines; ++i)
       d.ExecuteDeferred(
           "INSERT INTO Location_Stock (Branch_Prefix, Item_Code, Location_ID, Company_Prefix, "
@@ -309,18 +371,18 @@ class CashMemoWork : public Workload {
     const std::string price = convert::NumberToText(kItemPrice);
     for (int i = 1; i <= kLines; ++i)
       for (auto [c, t] : std::initializer_list<std::pair<int, std::string>>{{1, BenchCode(i)},
-                                                                           {2, "Bench item"},
-                                                                           {3, "1"},
-                                                                           {5, "Pcs"},
-                                                                           {6, "1"},
-                                                                           {7, "1"},
-                                                                           {8, price},
-                                                                           {11, price},
-                                                                           {12, price},
-                                                                           {14, price},
-                                                                           {19, "0"},
-                                                                           {20, "Location1"},
-                                                                           {21, "1"}})
+                                                                            {2, "Bench item"},
+                                                                            {3, "1"},
+                                                                            {5, "Pcs"},
+                                                                            {6, "1"},
+                                                                            {7, "1"},
+                                                                            {8, price},
+                                                                            {11, price},
+                                                                            {12, price},
+                                                                            {14, price},
+                                                                            {19, "0"},
+                                                                            {20, "Location1"},
+                                                                            {21, "1"}})
         grid->SetTextMatrix(i, c, t);
     CashMemo m;
     m.ADOConnectionString = db_.cs;

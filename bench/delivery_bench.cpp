@@ -291,18 +291,17 @@ class DeliveryWork : public Workload {
     d.ADOConnectionString = db_.cs;
     auto grid = std::make_shared<MemoryGrid>(kLines + 1, 23);
     for (int i = 1; i <= kLines; ++i) {
-      for (auto [c, t] :
-           std::initializer_list<std::pair<int, std::string>>{{1, "1"},
-                                                              {2, BenchCode(i)},
-                                                              {3, "Bench item"},
-                                                              {5, "Pcs"},
-                                                              {6, "1"},
-                                                              {7, "1"},
-                                                              {9, std::to_string(i)},
-                                                              {10, "2"},
-                                                              {13, "2"},
-                                                              {20, "Location1"},
-                                                              {21, "1"}})
+      for (auto [c, t] : std::initializer_list<std::pair<int, std::string>>{{1, "1"},
+                                                                            {2, BenchCode(i)},
+                                                                            {3, "Bench item"},
+                                                                            {5, "Pcs"},
+                                                                            {6, "1"},
+                                                                            {7, "1"},
+                                                                            {9, std::to_string(i)},
+                                                                            {10, "2"},
+                                                                            {13, "2"},
+                                                                            {20, "Location1"},
+                                                                            {21, "1"}})
         grid->SetTextMatrix(i, c, t);
     }
     d.DeliveryGridName = grid;

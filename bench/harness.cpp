@@ -478,9 +478,8 @@ void Results::PrintGoals() const {
         all.waits += t.waits;
       }
     if (goals.statements)
-      PrintGoal(what + ", statements per " + r.kind->singular,
-                Format("%.1f", all.StatementsPer()), Format("<= %.0f", *goals.statements),
-                all.StatementsPer() <= *goals.statements);
+      PrintGoal(what + ", statements per " + r.kind->singular, Format("%.1f", all.StatementsPer()),
+                Format("<= %.0f", *goals.statements), all.StatementsPer() <= *goals.statements);
     if (goals.waits && r.engine == "PostgreSQL")
       PrintGoal(what + ", waits per " + r.kind->singular, Format("%.1f", all.WaitsPer()),
                 Format("<= %.0f", *goals.waits), all.WaitsPer() <= *goals.waits);

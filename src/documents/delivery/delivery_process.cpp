@@ -15,7 +15,8 @@ using namespace documents;
 namespace {
 
 const CostLabels kCostLabels{"Inventory Account : Item Code - ",
-                             "Cost Of Goods Account : Item Code - ", "Free Of Cost Account : Item Code - "};
+                             "Cost Of Goods Account : Item Code - ",
+                             "Free Of Cost Account : Item Code - "};
 
 const NumberingTables kTables{"Delivery_Master",
                               "Delivery_No",

@@ -14,7 +14,8 @@ using namespace documents;
 namespace {
 
 const CostLabels kCostLabels{"Inventory Account : Item Code - ",
-                             "Cost Of Goods Account : Item Code - ", "Free of Cost Account : Item Code - "};
+                             "Cost Of Goods Account : Item Code - ",
+                             "Free of Cost Account : Item Code - "};
 
 const NumberingTables kTables{"Direct_Delivery_Master",
                               "Direct_Delivery_No",
