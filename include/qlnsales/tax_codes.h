@@ -47,10 +47,12 @@ class TaxCodes : public BusinessObject {
   // no authority grid (Flex)", or a database error.
   bool GetTaxCodes();
   // Posts TaxAmount of DocumentNo to the code's authorities in shares of their rates, the last
-  // one taking the rounding remainder, so the lines add up to TaxAmount. A sale credits the
-  // authorities' accounts, a "SALES RETURN" debits them. A TaxAmount of 0 or less posts nothing.
-  // "Invalid Tax Amount for Tax Code - " & TaxCode (not a finite number), "Invalid Tax Rate for
-  // Tax Code - " & TaxCode (0, negative or not finite), "Invalid Document Date for Document - " &
+  // one taking the rounding remainder (the exact rest when TaxAmount has more decimals than
+  // AmtDig), so the lines add up to TaxAmount. A sale credits the authorities' accounts, a "SALES
+  // RETURN" debits them. A TaxAmount of 0 or less posts nothing. "Invalid Tax Amount for Tax
+  // Code - " & TaxCode (not a finite number), "Invalid Tax Rate for Tax Code - " & TaxCode (0,
+  // negative or not finite, or not its authorities' rates, so that a share would be below 0 or
+  // above the whole tax), "Invalid Document Date for Document - " &
   // DocumentNo, "No Tax Authority for Tax Code - " & TaxCode (no line whose authority exists),
   // "Invalid Account Number for Authority -'" & the authority's description, or the ledger's
   // text. A failure posts nothing.
