@@ -68,9 +68,9 @@ void AddCustomerAndTaxCode(Connection& conn) {
 // cash, the cost pair per line) with one balance update per account, the item stock, the lines'
 // cost, a stock movement per line and the location stock; the same columns and values as the
 // module's, none of its reads, and none of its statements that change no row.
-class MemoFloor {
+class MemoFloor : public FloorWriter {
  public:
-  explicit MemoFloor(const BenchDb& db) : driver_(db::OpenDriver(db.cs)) {
+  explicit MemoFloor(const BenchDb& db) : FloorWriter(db, "CHM", "Cash_Memo_Detail") {
     auto sales = driver_->Query(
         "SELECT Cash_Sales_Account_No, COG_Account_No, Sales_Disc_Account_No FROM "
         "Default_Sales_Preferences WHERE Company_Prefix = ? AND Branch_Prefix = ?",
@@ -94,32 +94,8 @@ class MemoFloor {
     vat_account_ = tax[1].Text("AccountNo");
   }
 
-  void Sync() {
-    auto counters = driver_->Query(
-        "SELECT COALESCE(Document_Temp_Next_No, 1) AS Temp, COALESCE(Document_Next_No, 1) AS "
-        "Final FROM Document_Prefix WHERE Document_Prefix = 'CHM' AND Company_Prefix = '01' AND "
-        "Branch_Prefix = '01'",
-        {});
-    if (counters.empty()) throw Error("The bench company has no cash memo series");
-    next_temp_ = counters.front().Int64("Temp");
-    next_final_ = counters.front().Int64("Final");
-    auto serial = driver_->Query("SELECT MAX(SL_No) AS MaxNo FROM Cash_Memo_Detail", {});
-    next_serial_ = serial.front().IsNull("MaxNo") ? 1 : serial.front().Int64("MaxNo") + 1;
-  }
-
-  void Document() {
-    driver_->BeginUnit(false);
-    try {
-      Write();
-      driver_->CommitUnit(false);
-    } catch (...) {
-      driver_->RollbackUnit(false);
-      throw;
-    }
-  }
-
  private:
-  void Write() {
+  void Write() override {
     db::Driver& d = *driver_;
     const Date day = MemoDay();
     const Value none;
@@ -343,14 +319,8 @@ class MemoFloor {
          stamp});
   }
 
-  static std::int32_t Serial(std::int64_t first, int i) {
-    return static_cast<std::int32_t>(first + i - 1);
-  }
-
-  std::unique_ptr<db::Driver> driver_;
   std::string sales_account_, cog_account_, discount_account_, inventory_account_, cash_account_,
       city_account_, vat_account_;
-  std::int64_t next_temp_ = 1, next_final_ = 1, next_serial_ = 1;
 };
 
 // ---------------------------------------------------------------------------------------------

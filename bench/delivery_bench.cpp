@@ -24,10 +24,10 @@ namespace {
 // delivered quantities, the item stock and the lines' cost, the stock movements, two ledger lines
 // and two balance updates per line, the location and branch stock), with the same columns and
 // values; none of their reads, and none of their inserts that find the row already there.
-class FloorWriter {
+class DeliveryFloor : public FloorWriter {
  public:
-  FloorWriter(const BenchDb& db, std::string order_no)
-      : driver_(db::OpenDriver(db.cs)), order_no_(std::move(order_no)) {
+  DeliveryFloor(const BenchDb& db, std::string order_no)
+      : FloorWriter(db, "DEL", "Delivery_Detail"), order_no_(std::move(order_no)) {
     auto account = driver_->Query(
         "SELECT Inventory_Account_No FROM Default_Account_Preferences WHERE Branch_Prefix = ?",
         {Value("01")});
@@ -53,34 +53,8 @@ class FloorWriter {
     }
   }
 
-  // Takes the next numbers and line serials from the database, as they stand after whatever
-  // wrote to it since; the floor's timed documents then draw them without reading.
-  void Sync() {
-    auto counters = driver_->Query(
-        "SELECT COALESCE(Document_Temp_Next_No, 1) AS Temp, COALESCE(Document_Next_No, 1) AS "
-        "Final FROM Document_Prefix WHERE Document_Prefix = 'DEL' AND Company_Prefix = '01' AND "
-        "Branch_Prefix = '01'",
-        {});
-    if (counters.empty()) throw Error("The bench company has no delivery series");
-    next_temp_ = counters.front().Int64("Temp");
-    next_final_ = counters.front().Int64("Final");
-    auto serial = driver_->Query("SELECT MAX(SL_No) AS MaxNo FROM Delivery_Detail", {});
-    next_serial_ = serial.front().IsNull("MaxNo") ? 1 : serial.front().Int64("MaxNo") + 1;
-  }
-
-  void Document() {
-    driver_->BeginUnit(false);
-    try {
-      Write();
-      driver_->CommitUnit(false);
-    } catch (...) {
-      driver_->RollbackUnit(false);
-      throw;
-    }
-  }
-
  private:
-  void Write() {
+  void Write() override {
     db::Driver& d = *driver_;
     const Date day{};  // the bench's deliveries carry no date: the zero date, as the module writes
     const Value stamp(convert::FormatDayMonthName(day));
@@ -245,13 +219,8 @@ class FloorWriter {
   }
 
   static std::string Item(int i) { return BenchItem(i); }
-  static std::int32_t Serial(std::int64_t first, int i) {
-    return static_cast<std::int32_t>(first + i - 1);
-  }
 
-  std::unique_ptr<db::Driver> driver_;
   std::string order_no_, inventory_account_, cog_account_;
-  std::int64_t next_temp_ = 1, next_final_ = 1, next_serial_ = 1;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -281,7 +250,7 @@ class DeliveryWork : public Workload {
     order_no_ = order.SalesOrdNo;
     location_qty_ = db.Number(kLocationQty);
     ordered_qty_ = db.Number(kOrderedQty);
-    floor_ = std::make_unique<FloorWriter>(db, order_no_);
+    floor_ = std::make_unique<DeliveryFloor>(db, order_no_);
   }
 
   // One delivery of one piece of each line, saved and processed on-line.
@@ -361,7 +330,7 @@ class DeliveryWork : public Workload {
   BenchDb& db_;
   std::string order_no_;
   double location_qty_ = 0, ordered_qty_ = 0;  // before the first delivery
-  std::unique_ptr<FloorWriter> floor_;
+  std::unique_ptr<DeliveryFloor> floor_;
 };
 
 }  // namespace

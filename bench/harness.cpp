@@ -13,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "db/record.h"
 #include "db/schema.h"
 #include "db/stats.h"
 #include "progress.h"
@@ -58,6 +59,36 @@ std::string BenchItem(int line) {
 
 std::string BenchCode(int line) {
   return "B" + std::to_string(line);
+}
+
+FloorWriter::FloorWriter(const BenchDb& db, std::string series, std::string detail_table)
+    : driver_(db::OpenDriver(db.cs)),
+      series_(std::move(series)),
+      detail_table_(std::move(detail_table)) {}
+
+void FloorWriter::Sync() {
+  auto counters = driver_->Query(
+      "SELECT COALESCE(Document_Temp_Next_No, 1) AS Temp, COALESCE(Document_Next_No, 1) AS Final "
+      "FROM Document_Prefix WHERE Document_Prefix = ? AND Company_Prefix = '01' AND "
+      "Branch_Prefix = '01'",
+      {Value(series_)});
+  if (counters.empty()) throw Error("The bench company has no " + series_ + " series");
+  next_temp_ = counters.front().Int64("Temp");
+  next_final_ = counters.front().Int64("Final");
+  CheckSqlName(detail_table_);
+  auto serial = driver_->Query("SELECT MAX(SL_No) AS MaxNo FROM " + detail_table_, {});
+  next_serial_ = serial.front().IsNull("MaxNo") ? 1 : serial.front().Int64("MaxNo") + 1;
+}
+
+void FloorWriter::Document() {
+  driver_->BeginUnit(false);
+  try {
+    Write();
+    driver_->CommitUnit(false);
+  } catch (...) {
+    driver_->RollbackUnit(false);
+    throw;
+  }
 }
 
 BenchDb::BenchDb(bool postgres) : pg(postgres) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "db/driver.h"
 #include "qlnsales/connection.h"
 
 namespace qlnsales::bench {
@@ -62,6 +63,30 @@ class Workload {
   virtual std::int64_t Documents() = 0;
   // The books check, and whether every document (the module's and the floor's) left its rows.
   virtual std::vector<std::string> Check() = 0;
+};
+
+// What every floor shares: a driver of its own, the next numbers of its series and the next line
+// serials of its detail table (taken by Sync, so that its timed documents draw them without
+// reading), and one transaction per document around the kind's own Write.
+class FloorWriter {
+ public:
+  FloorWriter(const BenchDb& db, std::string series, std::string detail_table);
+  virtual ~FloorWriter() = default;
+  void Sync();
+  void Document();
+
+ protected:
+  virtual void Write() = 0;
+  // The serial of line i (from 1) of a document whose lines start at `first`.
+  static std::int32_t Serial(std::int64_t first, int i) {
+    return static_cast<std::int32_t>(first + i - 1);
+  }
+
+  std::unique_ptr<db::Driver> driver_;
+  std::int64_t next_temp_ = 1, next_final_ = 1, next_serial_ = 1;
+
+ private:
+  std::string series_, detail_table_;
 };
 
 // What the module is asked to reach for a kind.

@@ -81,6 +81,12 @@ double TextToDouble(std::string_view text) {
   return *v;
 }
 
+int DecimalPlaces(double count) {
+  if (!(count > 0)) return 0;
+  const double places = RoundHalfEven(count);
+  return places > 15 ? 15 : static_cast<int>(places);
+}
+
 double RoundHalfEven(double value, int digits) {
   if (!std::isfinite(value)) return value;
   const double scale = std::pow(10.0, digits);

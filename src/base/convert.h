@@ -19,6 +19,9 @@ std::optional<double> ParseNumber(std::string_view text);
 // Round to `digits` decimals, halves to even. A value whose scaled fraction is within a few ulps
 // of one half counts as a half, so 2.5, 0.125 and 1.005-as-typed round the way a person expects.
 double RoundHalfEven(double value, int digits = 0);
+// A caller's count of decimals (AmtDig, a float) as places to round to: rounded, halves to even;
+// 0 for a negative or not-a-number count, at most 15.
+int DecimalPlaces(double count);
 // Number to text with at most 15 significant digits, no trailing zeros, "1E+20" style exponents.
 std::string NumberToText(double value);
 

@@ -278,7 +278,7 @@ void SaveLines(C& self, const Layout<C>& l, Connection& conn) {
   const auto& d = l.discount;
   using Rule = typename OverallDiscount<C>::Rule;
   const bool percent = d.rule == Rule::kPercent && self.*d.fc_amount > 0;
-  const int places = d.digits ? static_cast<int>(convert::RoundHalfEven(self.*d.digits)) : -1;
+  const int places = d.digits ? convert::DecimalPlaces(self.*d.digits) : -1;
   auto round = [places](double x) { return places < 0 ? x : convert::RoundHalfEven(x, places); };
   double local_sum = 0, fc_sum = 0;
   const Value stamp = Stamp(l.detail, self.*l.last_update);
@@ -374,9 +374,9 @@ void ReadMaster(C& self, const Layout<C>& l, Connection& conn) {
   if (l.after_read) l.after_read(self, r);
 }
 
-// The document's lines into its grid, in serial order.
+// The document's lines into its grid, in serial order; answers how many.
 template <class C>
-void FillGrid(C& self, const Layout<C>& l, Connection& conn) {
+std::int32_t FillGrid(C& self, const Layout<C>& l, Connection& conn) {
   CheckSqlName(l.detail);
   CheckSqlName(l.number_column);
   auto lines = conn.Query(std::string("SELECT * FROM ") + l.detail + " WHERE " + l.number_column +
@@ -396,6 +396,7 @@ void FillGrid(C& self, const Layout<C>& l, Connection& conn) {
       if (text) grid.SetTextMatrix(i, c.col, *text);
     }
   }
+  return count;
 }
 
 }  // namespace qlnsales::documents

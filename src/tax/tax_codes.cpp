@@ -18,14 +18,6 @@ Grid& RequireGrid(const GridRef& grid) {
   return *grid;
 }
 
-// AmtDig arrives as a float from the caller; a fraction, a negative or an absurd count of
-// decimals must not reach the rounding.
-int Decimals(double amt_dig) {
-  if (!std::isfinite(amt_dig)) return 0;
-  const double d = convert::RoundHalfEven(amt_dig);
-  return d < 0 ? 0 : d > 15 ? 15 : static_cast<int>(d);
-}
-
 // One authority of the code that a share can be posted to.
 struct Authority {
   double rate;
@@ -140,7 +132,7 @@ bool TaxCodes::ProcessTax() {
     }
     if (authorities.empty()) return Fail("No Tax Authority for Tax Code - " + TaxCode);
 
-    const int digits = Decimals(AmtDig);
+    const int digits = convert::DecimalPlaces(AmtDig);
     const bool sales_return = convert::UCase(Trim(TaxType)) == "SALES RETURN";
     const std::string prefix =
         DocumentPrefix.empty() ? convert::Mid(DocumentNo, 5, 3) : DocumentPrefix;

@@ -46,6 +46,12 @@ TEST(Convert, RoundingHalvesGoToEven) {
   EXPECT_EQ(Value(2.5).ToInt32(), 2);
   EXPECT_EQ(Value(3.5).ToInt32(), 4);
   EXPECT_TRUE(std::isnan(RoundHalfEven(NAN, 2)));
+  // A caller's decimals count: whole, never negative, never past 15, a NaN as none.
+  EXPECT_EQ(DecimalPlaces(2.5), 2);
+  EXPECT_EQ(DecimalPlaces(3), 3);
+  EXPECT_EQ(DecimalPlaces(-3), 0);
+  EXPECT_EQ(DecimalPlaces(40), 15);
+  EXPECT_EQ(DecimalPlaces(NAN), 0);
 }
 
 TEST(Convert, NumbersPrintWithFifteenSignificantDigits) {

@@ -16,10 +16,6 @@
 namespace qlnsales::testing {
 namespace {
 
-void Fill(Grid& g, int row, std::vector<std::pair<int, std::string>> cells) {
-  for (auto& [c, t] : cells) g.SetTextMatrix(row, c, t);
-}
-
 // A memo made from a source document: the source layout has no taxable column, so each cell moves
 // one column right, and the lines leave from location 1.
 void ToMemoLayout(Grid& g) {

@@ -11,10 +11,6 @@
 namespace qlnsales::testing {
 namespace {
 
-void Fill(Grid& g, int row, std::vector<std::pair<int, std::string>> cells) {
-  for (auto& [c, t] : cells) g.SetTextMatrix(row, c, t);
-}
-
 class CashMemoTest : public DbTest {
  protected:
   // A foreign-currency memo paid by cheque: paper, a free cartridge, an installation.

@@ -86,10 +86,6 @@ void ExpectRoundTrip(Connection& conn, const Layout<C>& l, C& saved, Grid& grid,
           << "line " << i + 1 << ", column " << c.col;
 }
 
-void Fill(MemoryGrid& g, std::int32_t row, std::vector<std::pair<int, std::string>> cells) {
-  for (auto& [c, t] : cells) g.SetTextMatrix(row, c, t);
-}
-
 class LayoutTest : public DbTest {};
 
 TEST_F(LayoutTest, EveryDeclaredColumnExists) {

@@ -78,4 +78,8 @@ std::int64_t DbTest::Count(std::string_view table, std::string_view where,
   return Scalar(sql, params).ToInt64();
 }
 
+void Fill(Grid& grid, std::int32_t row, const std::vector<std::pair<int, std::string>>& cells) {
+  for (const auto& [col, text] : cells) grid.SetTextMatrix(row, col, text);
+}
+
 }  // namespace qlnsales::testing

@@ -5,12 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "qlnsales/connection.h"
+#include "qlnsales/grid.h"
 
 namespace qlnsales::testing {
 
 bool UsingPostgres();
+
+// Sets the cells of one grid row: {column, text} pairs.
+void Fill(Grid& grid, std::int32_t row, const std::vector<std::pair<int, std::string>>& cells);
 
 class DbTest : public ::testing::Test {
  protected:

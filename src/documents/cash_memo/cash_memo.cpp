@@ -441,12 +441,8 @@ bool CashMemo::Get_CashMemo() {
   if (CashMemoNo.empty()) return Fail("Invalid Cash Memo No.");
   return Trap([&] {
     auto conn = connection_rule::ObjectFirst(ADOConnectionString, AdoDBConnectionObject);
-    ReadDocument(*this, CashMemoLayout(), *conn, !header_only_);
-    if (!header_only_) {
-      auto count = conn->Query("SELECT COUNT(*) AS N FROM Cash_Memo_Detail WHERE Cash_Memo_No = ?",
-                               {Value(CashMemoNo)});
-      ShadeLocations(*this, *CMGridName, count.front().Int32("N"));
-    }
+    ReadMaster(*this, CashMemoLayout(), *conn);
+    if (!header_only_) ShadeLocations(*this, *CMGridName, FillGrid(*this, CashMemoLayout(), *conn));
     return true;
   });
 }

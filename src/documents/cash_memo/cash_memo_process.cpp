@@ -57,11 +57,6 @@ class HeaderOnly {
   bool was_;
 };
 
-int Places(double amt_dig) {
-  const double d = convert::RoundHalfEven(amt_dig);
-  return d < 0 ? 0 : d > 10 ? 10 : static_cast<int>(d);
-}
-
 // The source the memo settles, by the name it gives.
 enum class SourceKind { kNone, kOrder, kDelivery, kDirectDelivery };
 
@@ -234,7 +229,7 @@ class Posting {
         conn_(conn),
         h_{c.AdoDBConnectionObject, c.CashMemoNo,     c.DocumentPrefix,      c.CashMemoDate,
            c.CurrencyCode,          c.CurrencySymbol, c.ForeignCurrencyFlag, Value(c.LastUpdate)},
-        places_(Places(c.AmtDig)) {}
+        places_(convert::DecimalPlaces(c.AmtDig)) {}
 
   void Run(std::vector<MemoLine>& lines) {
     for (const auto& l : lines) {
