@@ -9,6 +9,7 @@
 #include "qlnsales/delivery.h"
 #include "qlnsales/direct_delivery.h"
 #include "qlnsales/grid.h"
+#include "qlnsales/sales_invoice.h"
 #include "qlnsales/sales_order.h"
 #include "qlnsales/tax_authorities.h"
 #include "qlnsales/tax_codes.h"
@@ -32,6 +33,7 @@ void RegisterBuiltins(const std::function<void(std::string_view, Factory)>& add)
   add("QLNSales.Delivery", Make<Delivery>());
   add("QLNSales.DirectDelivery", Make<DirectDelivery>());
   add("QLNSales.CashMemo", Make<CashMemo>());
+  add("QLNSales.SalesInvoice", Make<SalesInvoice>());
   add("QLNSales.TaxCodes", Make<TaxCodes>());
   add("QLNSales.TaxAuthorities", Make<TaxAuthorities>());
   services::RegisterServices(add);
