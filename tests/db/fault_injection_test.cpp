@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+#include "base/convert.h"
 #include "db/record.h"
 #include "frame/modules.h"
 #include "qlnsales/cash_memo.h"
@@ -543,6 +544,34 @@ TEST_F(FaultInjectionTest, SalesOrders) {
     return Wrap<SalesOrder>(
         o, [](SalesOrder& x) { return x.Update_Order(); }, kOrderNumbers);
   });
+}
+
+// Processing an order on-line makes its documents by the branch's preferences (all of them in
+// the sample company) within the same call.
+TEST_F(FaultInjectionTest, SalesOrderProcessing) {
+  auto order = [&](const char* payment) {
+    auto o = NewOrder();
+    o->ADOConnectionString = cs;
+    o->PaymentType = payment;
+    for (int r = 1; r <= 3; ++r) {
+      const std::string amount = convert::NumberToText(o->OrderGridName->ValueMatrix(r, 6) *
+                                                       o->OrderGridName->ValueMatrix(r, 15));
+      o->OrderGridName->SetTextMatrix(r, 10, amount);
+      o->OrderGridName->SetTextMatrix(r, 11, amount);
+    }
+    o->SalesOrdFCSubTotal = o->SalesOrdFCTotalAmount = 172;
+    o->DeliveryPrefix = "DEL";
+    o->CashMemoPrefix = "CHM";
+    o->InvoicePrefix = "INV";
+    o->StockMovementPrefix = "STM";
+    o->SalesLogPrefix = "SLG";
+    o->LocationID = 1;
+    o->OnlineFlag = true;
+    EXPECT_TRUE(o->Create_Order()) << o->ErrDesc();
+    return Wrap<SalesOrder>(
+        o, [](SalesOrder& x) { return x.Process_Order(); }, kOrderNumbers);
+  };
+  SweepFaults("Process_Order of a cash order", [&](int) { return order("Cash"); });
 }
 
 TEST_F(FaultInjectionTest, Deliveries) {
