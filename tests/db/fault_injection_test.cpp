@@ -15,6 +15,7 @@
 #include "qlnsales/customer_ob.h"
 #include "qlnsales/delivery.h"
 #include "qlnsales/direct_delivery.h"
+#include "qlnsales/sales_invoice.h"
 #include "qlnsales/sales_order.h"
 #include "qlnsales/shell.h"
 #include "qlnsales/tax_authorities.h"
@@ -322,6 +323,72 @@ class FaultInjectionTest : public DbTest {
     return m;
   }
 
+  // --- Sales invoices --------------------------------------------------------------------------
+
+  // An invoice of every line of a new delivery, processed on-line, less a discount of 5 and with
+  // the standard tax of 10%; saved under a temporary number of its own.
+  std::shared_ptr<SalesInvoice> NewInvoice(int round) {
+    auto d = NewDelivery();
+    EXPECT_TRUE(d->Create_Delivery(true)) << d->ErrDesc();
+    std::string source = "SalesOrder";
+    EXPECT_TRUE(d->Process_Delivery(source)) << d->ErrDesc();
+    const std::string number = Tag("0101INVTMP", round);
+    auto lines = conn->Query(
+        "SELECT SL_No, Item_Code, Item_Name, Unit_Qty, Delivery_Qty, Delivery_Dtl_Unit_Price FROM "
+        "Delivery_Detail WHERE Delivery_No = ? ORDER BY SL_No",
+        {Value(d->DeliveryNo)});
+    double subtotal = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      Row l = lines[i];
+      const double amount = l.Double("Delivery_Qty") * l.Double("Delivery_Dtl_Unit_Price");
+      subtotal += amount;
+      Record()
+          .Set("Sales_Inv_No", number)
+          .Set("SL_No", static_cast<std::int32_t>(i + 1))
+          .Set("Item_Code", l.Text("Item_Code"))
+          .Set("Item_Name", l.Text("Item_Name"))
+          .Set("Unit_Qty", l.Double("Unit_Qty"))
+          .Set("Sales_Inv_Qty", l.Double("Delivery_Qty"))
+          .Set("Sales_Inv_Unit_Price", l.Double("Delivery_Dtl_Unit_Price"))
+          .Set("Sales_Inv_Item_Amount", amount)
+          .Set("Sales_Inv_FC_Item_Amount", amount)
+          .Set("Delivery_Dtl_SL_No", l.Double("SL_No"))
+          .Set("Delivery_Flag", "SalesOrder")
+          .Set("Delivery_No", d->DeliveryNo)
+          .Insert(*conn, "Sales_Invoice_Detail");
+    }
+    const double tax = (subtotal - 5) / 10;
+    Record()
+        .Set("Sales_Inv_No", number)
+        .Set("Sales_Inv_Identity", round)
+        .Set("Company_Prefix", "01")
+        .Set("Branch_Prefix", "01")
+        .Set("Document_Prefix", "INV")
+        .Set("Customer_Code", "01C001")
+        .Set("Customer_Name", "Gulf Traders")
+        .Set("Currency_Code", "BHD")
+        .Set("Sales_Inv_Date", Date::FromYmd(2026, 12, 8))
+        .Set("Sales_Inv_SubTotal", subtotal)
+        .Set("Sales_Inv_Disc_Amount", 5.0)
+        .Set("Sales_Inv_FC_Disc_Amount", 5.0)
+        .Set("Sales_Inv_Tax_Percent", 10.0)
+        .Set("Sales_Inv_Tax_Amount", tax)
+        .Set("Sales_Inv_Total_Amount", subtotal - 5 + tax)
+        .Set("Sales_Inv_FC_Total_Amount", subtotal - 5 + tax)
+        .Set("TaxCode", "0101STD")
+        .Insert(*conn, "Sales_Invoice_Master");
+    auto s = std::make_shared<SalesInvoice>();
+    s->ADOConnectionString = cs;
+    s->AdoDBConnectionObject = conn;
+    s->InvoiceGridName = std::make_shared<MemoryGrid>(1, 32);
+    s->SalesInvNo = number;
+    s->SalesLogPrefix = "SLG";
+    s->AmtDig = 2;
+    s->LastUpdate = Date::FromYmd(2026, 12, 8);
+    s->OnlineFlag = true;
+    return s;
+  }
+
   // --- Tax ---------------------------------------------------------------------------------------
 
   std::shared_ptr<TaxCodes> NewTaxCode(const std::string& code,
@@ -352,6 +419,7 @@ const std::vector<const char*> kOrderNumbers = {"SalesOrdNo", "SalesOrdIdentity"
 const std::vector<const char*> kDeliveryNumbers = {"DeliveryNo", "DeliveryIdentity"};
 const std::vector<const char*> kDirectNumbers = {"DirectDeliveryNo", "DirectDeliveryIdentity"};
 const std::vector<const char*> kMemoNumbers = {"CashMemoNo", "CashMemoIdentity"};
+const std::vector<const char*> kInvoiceNumbers = {"SalesInvNo", "SalesInvIdentity"};
 
 TEST_F(FaultInjectionTest, CustomerSaves) {
   SweepFaults("Create_Customer", [&](int round) {
@@ -627,6 +695,20 @@ TEST_F(FaultInjectionTest, CashMemos) {
     EXPECT_TRUE(m->Create_CashMemo(true)) << m->ErrDesc();
     return Wrap<CashMemo>(
         m, [](CashMemo& x) { return x.Process(); }, kMemoNumbers);
+  });
+}
+
+TEST_F(FaultInjectionTest, SalesInvoices) {
+  // The customer the deliveries are for, whose receivable the invoice raises.
+  Record()
+      .Set("Customer_Code", "01C001")
+      .Set("Company_Prefix", "01")
+      .Set("Customer_Name", "Gulf Traders")
+      .Set("Customer_Balance", 0.0)
+      .Insert(*conn, "Customer_Master");
+  SweepFaults("Process_Invoice", [&](int round) {
+    return Wrap<SalesInvoice>(
+        NewInvoice(round), [](SalesInvoice& s) { return s.Process_Invoice(); }, kInvoiceNumbers);
   });
 }
 
