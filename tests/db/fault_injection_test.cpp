@@ -323,11 +323,58 @@ class FaultInjectionTest : public DbTest {
     return m;
   }
 
-  // --- Sales invoices --------------------------------------------------------------------------
+  // --- Sales invoices ---------------------------------------------------------------------------
 
-  // An invoice of every line of a new delivery, processed on-line, less a discount of 5 and with
-  // the standard tax of 10%; saved under a temporary number of its own.
+  // An invoice of a processed delivery's two lines, to a customer address; the grid as the
+  // delivery list leaves it, both lines ticked.
   std::shared_ptr<SalesInvoice> NewInvoice(int round) {
+    const std::string delivery = Tag("0101DEL", 500 + round);
+    Record()
+        .Set("Delivery_No", delivery)
+        .Set("Delivery_Identity", 500 + round)
+        .Set("Company_Prefix", "01")
+        .Set("Branch_Prefix", "01")
+        .Set("Customer_Code", "01C001")
+        .Set("Delivery_Date", Date::FromYmd(2026, 12, 4))
+        .Set("Processed_Flag", 1)
+        .Insert(*conn, "Delivery_Master");
+    for (int line = 0; line < 2; ++line)
+      Record()
+          .Set("SL_No", 1000 + 2 * round + line)
+          .Set("Delivery_No", delivery)
+          .Set("Item_Code", line == 0 ? "01P100" : "01S100")
+          .Set("Item_Name", line == 0 ? "Printer Paper A4" : "Installation Service")
+          .Set("Unit_Name", "Box")
+          .Set("Unit_Qty", 1.0)
+          .Set("Delivery_Qty", 3.0)
+          .Set("Delivery_Dtl_Unit_Price", 4.0)
+          .Set("Delivery_Dtl_FC_Unit_Price", 4.0)
+          .Insert(*conn, "Delivery_Detail");
+    auto inv = std::make_shared<SalesInvoice>();
+    inv->ADOConnectionString = cs;
+    inv->AdoDBConnectionObject = conn;
+    inv->InvoiceGridName = std::make_shared<MemoryGrid>(1, 32);
+    inv->CompanyPrefix = inv->BranchPrefix = "01";
+    inv->DocumentPrefix = "INV";
+    inv->CustomerCode = "01C001";
+    inv->CustomerName = "Gulf Traders";
+    inv->CurrencyCode = "BHD";
+    inv->SalesInvDate = inv->SalesInvEndDate = Date::FromYmd(2026, 12, 10);
+    inv->SalesInvSubtotal = inv->SalesInvTotalAmount = 24;
+    inv->SalesInvDiscPercent = 10;
+    inv->SalesInvDiscAmount = 2.4;
+    inv->AmtDig = 3;
+    inv->LastUpdate = Date::FromYmd(2026, 12, 10);
+    EXPECT_TRUE(inv->Get_Delivery_Details()) << inv->ErrDesc();
+    auto& grid = *inv->InvoiceGridName;
+    for (int r = 1; r < grid.Rows(); ++r)
+      if (grid.TextMatrix(r, 23) == delivery) grid.SetTextMatrix(r, 1, "1");
+    return inv;
+  }
+
+  // An invoice of every line of a new delivery processed on-line, less a discount of 5 and with
+  // the standard tax of 10%; saved under a temporary number of its own.
+  std::shared_ptr<SalesInvoice> InvoiceOfNewDelivery(int round) {
     auto d = NewDelivery();
     EXPECT_TRUE(d->Create_Delivery(true)) << d->ErrDesc();
     std::string source = "SalesOrder";
@@ -699,6 +746,26 @@ TEST_F(FaultInjectionTest, CashMemos) {
 }
 
 TEST_F(FaultInjectionTest, SalesInvoices) {
+  SweepFaults("Create_Sales_Invoice", [&](int round) {
+    return Wrap<SalesInvoice>(
+        NewInvoice(round), [](SalesInvoice& x) { return x.Create_Sales_Invoice(true); },
+        kInvoiceNumbers);
+  });
+  SweepFaults("Update_Sales_Invoice", [&](int round) {
+    auto inv = NewInvoice(round);
+    EXPECT_TRUE(inv->Create_Sales_Invoice(true)) << inv->ErrDesc();
+    // One line untied, the other's quantity changed.
+    auto& grid = *inv->InvoiceGridName;
+    std::vector<int> ticked;
+    for (int r = 1; r < grid.Rows(); ++r)
+      if (grid.TextMatrix(r, 1) == "1") ticked.push_back(r);
+    EXPECT_EQ(ticked.size(), 2u);
+    grid.SetTextMatrix(ticked.at(0), 1, "0");
+    grid.SetTextMatrix(ticked.at(1), 11, "2");
+    inv->SalesInvComments = "changed";
+    return Wrap<SalesInvoice>(
+        inv, [](SalesInvoice& x) { return x.Update_Sales_Invoice(); }, kInvoiceNumbers);
+  });
   // The customer the deliveries are for, whose receivable the invoice raises.
   Record()
       .Set("Customer_Code", "01C001")
@@ -708,7 +775,8 @@ TEST_F(FaultInjectionTest, SalesInvoices) {
       .Insert(*conn, "Customer_Master");
   SweepFaults("Process_Invoice", [&](int round) {
     return Wrap<SalesInvoice>(
-        NewInvoice(round), [](SalesInvoice& s) { return s.Process_Invoice(); }, kInvoiceNumbers);
+        InvoiceOfNewDelivery(round), [](SalesInvoice& s) { return s.Process_Invoice(); },
+        kInvoiceNumbers);
   });
 }
 
