@@ -396,6 +396,92 @@ std::string IndexName(const std::string& table, std::string cols) {
   return "ix_" + table + "_" + cols;
 }
 
+// The views the documents read, dropped before the tables are touched and made again after, so
+// that every database, a migrated one too, has the current definitions.
+//
+// DeliveriesForInvoicingBasic: the delivery and direct-delivery lines a customer may still be
+// invoiced for: of processed documents, not cancelled and not already paid by a cash memo, each
+// line while less of it is invoiced than was delivered. Both kinds give the same columns:
+//   - Delivery_Flag "SalesOrder" for a delivery (its tables are the ones invoicing updates for that
+//     flag), "Direct" for a direct delivery;
+//   - Delivery_Identity, Delivery_No and Delivery_Date are the document's counter, number and day
+//     (the day as yyyy-mm-dd text on both engines, as an invoice line keeps it);
+//   - Dtl_ID and SL_No are the line's serial;
+//   - the overall discount of a line is what its document spread onto it: for a delivery, the
+//     order's share (Sales_Ord_Overall_Disc and _FC_Disc), for a direct delivery its own header
+//     discount's share (Direct_Delivery_OverAll_Disc_Amount and _Fc_Disc_Amount), in the same two
+//     columns, so that the invoice line keeps it in the same place whatever its source;
+//     Delivery_OverAll_Disc_Amount is the foreign share, which the invoice grid keeps beside it;
+//   - Delivery_Ref_No only deliveries have; a direct delivery gives null;
+//   - Address_Desc is the customer's address of the document's Address_Code, null when there is
+//     none.
+// qrySalesInvoiceDeatails: the lines of every invoice with the invoice's customer, the name of the
+// branch a line's delivery number names (its characters 3 and 4, within the company of
+// characters 1 and 2) and the description of the line's address of that customer; a line
+// without either still shows.
+std::vector<std::string> DropViews() {
+  return {"DROP VIEW IF EXISTS DeliveriesForInvoicingBasic",
+          "DROP VIEW IF EXISTS qrySalesInvoiceDeatails"};
+}
+
+std::vector<std::string> CreateViews(Engine engine) {
+  auto day = [engine](const char* column) {
+    return engine == Engine::Postgres ? std::string("TO_CHAR(") + column + ", 'YYYY-MM-DD')"
+                                      : std::string("SUBSTR(") + column + ", 1, 10)";
+  };
+  const std::string deliveries =
+      "CREATE VIEW DeliveriesForInvoicingBasic AS "
+      "SELECT CAST('SalesOrder' AS TEXT) AS Delivery_Flag, M.Delivery_No AS Delivery_No, "
+      "M.Delivery_Identity AS Delivery_Identity, " +
+      day("M.Delivery_Date") +
+      " AS Delivery_Date, M.Company_Prefix AS Company_Prefix, M.Branch_Prefix AS Branch_Prefix, "
+      "M.Customer_Code AS Customer_Code, M.Foreign_Currency_Flag AS Foreign_Currency_Flag, "
+      "M.Address_Code AS Address_Code, A.Address_Desc AS Address_Desc, "
+      "M.Delivery_Ref_No AS Delivery_Ref_No, D.SL_No AS SL_No, D.SL_No AS Dtl_ID, "
+      "D.Item_Code AS Item_Code, D.Item_Name AS Item_Name, D.Unit_Code AS Unit_Code, "
+      "D.Unit_Name AS Unit_Name, D.Period_Type AS Period_Type, D.FOC_Flag AS FOC_Flag, "
+      "D.Unit_Qty AS Unit_Qty, D.Delivery_Qty AS Delivery_Qty, D.Invoiced_Qty AS Invoiced_Qty, "
+      "D.Delivery_Dtl_Unit_Price AS Delivery_Dtl_Unit_Price, "
+      "D.Delivery_Dtl_FC_Unit_Price AS Delivery_Dtl_FC_Unit_Price, "
+      "D.Delivery_Disc_Amount AS Delivery_Disc_Amount, "
+      "D.Delivery_FC_Disc_Amount AS Delivery_FC_Disc_Amount, "
+      "D.Sales_Ord_Overall_FC_Disc AS Delivery_OverAll_Disc_Amount, "
+      "D.Sales_Ord_Overall_Disc AS Sales_Ord_Overall_Disc, "
+      "D.Sales_Ord_Overall_FC_Disc AS Sales_Ord_Overall_FC_Disc, D.Proj_No AS Proj_No "
+      "FROM Delivery_Master M JOIN Delivery_Detail D ON D.Delivery_No = M.Delivery_No "
+      "LEFT JOIN Customer_Address A ON A.Customer_Code = M.Customer_Code AND "
+      "A.Address_Code = M.Address_Code "
+      "WHERE M.Processed_Flag = 1 AND M.Cancel_Flag = 0 AND M.Paid_Flag = 0 AND "
+      "D.Delivery_Qty > D.Invoiced_Qty "
+      "UNION ALL "
+      "SELECT CAST('Direct' AS TEXT), M.Direct_Delivery_No, M.Direct_Delivery_Identity, " +
+      day("M.Direct_Delivery_Date") +
+      ", M.Company_Prefix, M.Branch_Prefix, M.Customer_Code, M.Foreign_Currency_Flag, "
+      "M.Address_Code, A.Address_Desc, CAST(NULL AS TEXT), D.SL_No, D.SL_No, D.Item_Code, "
+      "D.Item_Name, D.Unit_Code, D.Unit_Name, D.Period_Type, D.FOC_Flag, D.Unit_Qty, "
+      "D.Direct_Delivery_Qty, D.Invoiced_Qty, D.Direct_Delivery_Dtl_Unit_Price, "
+      "D.Direct_Delivery_Dtl_FC_Unit_Price, D.Direct_Delivery_Disc_Amount, "
+      "D.Direct_Delivery_FC_Disc_Amount, D.Direct_Delivery_OverAll_Fc_Disc_Amount, "
+      "D.Direct_Delivery_OverAll_Disc_Amount, D.Direct_Delivery_OverAll_Fc_Disc_Amount, "
+      "D.Proj_No "
+      "FROM Direct_Delivery_Master M JOIN Direct_Delivery_Detail D ON "
+      "D.Direct_Delivery_No = M.Direct_Delivery_No "
+      "LEFT JOIN Customer_Address A ON A.Customer_Code = M.Customer_Code AND "
+      "A.Address_Code = M.Address_Code "
+      "WHERE M.Processed_Flag = 1 AND M.Cancel_Flag = 0 AND M.Paid_Flag = 0 AND "
+      "D.Direct_Delivery_Qty > D.Invoiced_Qty";
+  const std::string invoice_lines =
+      "CREATE VIEW qrySalesInvoiceDeatails AS "
+      "SELECT S.*, M.Customer_Code AS Customer_Code, B.Branch_Name AS Branch_Name, "
+      "C.Address_Desc AS Address_Desc "
+      "FROM Sales_Invoice_Detail S JOIN Sales_Invoice_Master M ON M.Sales_Inv_No = S.Sales_Inv_No "
+      "LEFT JOIN Branch_Master B ON B.Company_Prefix = SUBSTR(S.Delivery_No, 1, 2) AND "
+      "B.Branch_Prefix = SUBSTR(S.Delivery_No, 3, 2) "
+      "LEFT JOIN Customer_Address C ON C.Customer_Code = M.Customer_Code AND "
+      "C.Address_Code = S.Address_Code";
+  return {deliveries, invoice_lines};
+}
+
 std::vector<std::string> Statements(Engine engine) {
   std::vector<std::string> out;
   for (const auto& t : Tables()) {
@@ -456,6 +542,7 @@ void CreateSchema(Connection& conn) {
   bool own = !conn.InTransaction();
   if (own) conn.BeginTrans();
   try {
+    for (const auto& sql : DropViews()) conn.Execute(sql);
     for (const auto& sql : Statements(conn.Engine())) conn.Execute(sql);
     auto rs = conn.Query("SELECT MAX(Version) AS Version FROM QLNSales_Schema");
     int current = rs.front().IsNull("Version") ? 0 : rs.front().Int32("Version");
@@ -468,6 +555,8 @@ void CreateSchema(Connection& conn) {
       // delivery); null for lines processed before it was kept: the whole line.
       conn.Execute("ALTER TABLE Cash_Memo_Detail ADD COLUMN Stock_Out_Qty " +
                    TypeSql('F', conn.Engine()));
+    // After the migrations, so that a view may name a column they add.
+    for (const auto& sql : CreateViews(conn.Engine())) conn.Execute(sql);
     if (current < kSchemaVersion) {
       conn.Execute("DELETE FROM QLNSales_Schema");
       conn.Execute("INSERT INTO QLNSales_Schema (Version) VALUES (?)", {Value(kSchemaVersion)});

@@ -9,10 +9,10 @@
 
 namespace qlnsales::db {
 
-constexpr int kSchemaVersion = 3;
+constexpr int kSchemaVersion = 4;
 
-// Creates every missing table and index and records the schema version; running it again on a
-// current database changes nothing. Runs in one transaction of its own.
+// Creates every missing table and index, makes the views again and records the schema version;
+// running it again on a current database changes no row. Runs in one transaction of its own.
 void CreateSchema(Connection& conn);
 // The schema version recorded in the database, 0 when it has none.
 int SchemaVersion(Connection& conn);

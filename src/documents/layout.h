@@ -113,6 +113,9 @@ struct OverallDiscount {
     // Lines whose `when_col` cell is above 0 get discount x line amount / subtotal (0 over a
     // subtotal of 0).
     kProportional,
+    // When the local discount is above 0: each line gets the percentage of its local amount (and,
+    // with an `fc_column`, of its foreign one), with no remainder taken on the last line.
+    kPercentEach,
   } rule = Rule::kNone;
   double C::*percent = nullptr;
   double C::*amount = nullptr;
@@ -122,7 +125,7 @@ struct OverallDiscount {
   double C::*digits = nullptr;  // shares rounded to this many places; none: not rounded
   std::int32_t amount_col = 0, fc_amount_col = 0, when_col = 0;
   const char* column = nullptr;
-  const char* fc_column = nullptr;
+  const char* fc_column = nullptr;  // none: the foreign share is not kept
 };
 
 template <class C>
@@ -163,6 +166,9 @@ struct Layout {
   std::function<void(C&, Connection&)> after_save{};
   std::function<void(C&, const Row&)> after_read{};
   std::function<void(const C&, Grid&, std::int32_t count)> size_grid{};
+  // The document's own query of the lines its grid shows, when they need more than the detail
+  // rows (names joined from other tables); by default the detail rows in serial order.
+  std::function<ResultSet(const C&, Connection&)> lines_to_show{};
 };
 
 // The non-template steps, shared by every layout.
@@ -312,6 +318,10 @@ void SaveLines(C& self, const Layout<C>& l, Connection& conn) {
       };
       line.Set(d.column, share(self.*d.amount, d.amount_col, self.*d.subtotal))
           .Set(d.fc_column, share(self.*d.fc_amount, d.fc_amount_col, self.*d.fc_subtotal));
+    } else if (d.rule == Rule::kPercentEach && self.*d.amount > 0) {
+      line.Set(d.column, round(self.*d.percent / 100 * grid.ValueMatrix(r, d.amount_col)));
+      if (d.fc_column)
+        line.Set(d.fc_column, round(self.*d.percent / 100 * grid.ValueMatrix(r, d.fc_amount_col)));
     }
     line.Set("Last_Update", stamp);
     lines.push_back(std::move(line));
@@ -379,9 +389,10 @@ template <class C>
 std::int32_t FillGrid(C& self, const Layout<C>& l, Connection& conn) {
   CheckSqlName(l.detail);
   CheckSqlName(l.number_column);
-  auto lines = conn.Query(std::string("SELECT * FROM ") + l.detail + " WHERE " + l.number_column +
-                              " = ? ORDER BY SL_No",
-                          {Value(self.*l.number)});
+  auto lines = l.lines_to_show ? l.lines_to_show(self, conn)
+                               : conn.Query(std::string("SELECT * FROM ") + l.detail + " WHERE " +
+                                                l.number_column + " = ? ORDER BY SL_No",
+                                            {Value(self.*l.number)});
   if (lines.empty() && l.no_lines) throw Error(l.no_lines);
   Grid& grid = RequireGrid(self.*l.grid, l.grid_property);
   const auto count = static_cast<std::int32_t>(lines.size());

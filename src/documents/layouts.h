@@ -5,6 +5,7 @@
 #include "qlnsales/cash_memo.h"
 #include "qlnsales/delivery.h"
 #include "qlnsales/direct_delivery.h"
+#include "qlnsales/sales_invoice.h"
 #include "qlnsales/sales_order.h"
 
 namespace qlnsales::documents {
@@ -13,5 +14,6 @@ const Layout<SalesOrder>& SalesOrderLayout();
 const Layout<Delivery>& DeliveryLayout();
 const Layout<DirectDelivery>& DirectDeliveryLayout();
 const Layout<CashMemo>& CashMemoLayout();
+const Layout<SalesInvoice>& SalesInvoiceLayout();
 
 }  // namespace qlnsales::documents

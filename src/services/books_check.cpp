@@ -139,25 +139,29 @@ struct DocumentKind {
   bool posts_goods;
   // A delivery made from a cash memo posts nothing: the memo took the goods out of stock.
   bool exempt_from_cash_memo;
+  // Processing bills the customer: a receivable line and the ledger lines under its number.
+  bool posts_receivable;
 };
 
-// The sales invoice and the sales return say what their processing posts as they are built. A
-// cash memo's goods leave stock with it only in part (a memo made from a delivery takes nothing
-// out, one made from an order only what the order had not delivered), so its postings are held by
-// its ledger lines balancing; its lines and header are checked as every document's.
+// The sales return says what its processing posts as it is built. A cash memo's goods leave stock
+// with it only in part (a memo made from a delivery takes nothing out, one made from an order only
+// what the order had not delivered), so its postings are held by its ledger lines balancing; its
+// lines and header are checked as every document's.
 const DocumentKind kDocumentKinds[] = {
     {"Sales order", "sales orders", "Sales_Order_Master", "Sales_Order_Detail", "Sales_Ord_No",
-     true, false, false},
+     true, false, false, false},
     {"Delivery", "deliveries", "Delivery_Master", "Delivery_Detail", "Delivery_No", true, true,
-     true},
+     true, false},
     {"Direct delivery", "direct deliveries", "Direct_Delivery_Master", "Direct_Delivery_Detail",
-     "Direct_Delivery_No", false, true, false},
+     "Direct_Delivery_No", false, true, false, false},
     {"Cash memo", "cash memos", "Cash_Memo_Master", "Cash_Memo_Detail", "Cash_Memo_No", false,
-     false, false},
-    {"Sales invoice", "sales invoices", "Sales_Invoice_Master", "Sales_Invoice_Detail",
-     "Sales_Inv_No", false, false, false},
-    {"Sales return", "sales returns", "Sales_Return_Master", "Sales_Return_Detail", "Sales_Rtn_No",
      false, false, false},
+    // An opening-balance invoice has no lines and posts its receivable alone; only an invoice
+    // billing delivery lines is held to the postings of processing.
+    {"Sales invoice", "sales invoices", "Sales_Invoice_Master", "Sales_Invoice_Detail",
+     "Sales_Inv_No", false, false, false, true},
+    {"Sales return", "sales returns", "Sales_Return_Master", "Sales_Return_Detail", "Sales_Rtn_No",
+     false, false, false, false},
 };
 
 std::string Lower(const char* text) {
@@ -309,6 +313,9 @@ class Inspection {
       Violation("Receivable line " + orphans[i].Text("ARL_ID") + " of document " +
                 orphans[i].Text("Document_No") + " names customer " +
                 orphans[i].Text("Customer_Code") + ", which is not in the customer master");
+    auto documents = conn_.Query("SELECT DISTINCT Document_No FROM Accounts_Receivable_Ledger");
+    for (std::size_t i = 0; i < documents.size(); ++i)
+      receivable_documents_.insert(documents[i].Text("Document_No"));
     auto lines = conn_.Query("SELECT COUNT(*) AS N FROM Accounts_Receivable_Ledger");
     report_.checked.push_back("receivables: " + Count(customers.size(), "customer", "customers") +
                               ", " +
@@ -339,6 +346,8 @@ class Inspection {
         if (k.lines_when_processed && r.Int64("Lines") == 0)
           Violation(std::string(k.name) + " " + r.Text("Number") +
                     " is processed but has no lines");
+        if (k.posts_receivable && r.Int64("Lines") > 0)
+          CheckReceivablePostings(k, r.Text("Number"));
       }
       if (k.posts_goods) CheckGoodsPostings(k);
       summary += (summary.empty() ? "" : ", ") + std::to_string(headers.size()) + " " +
@@ -346,6 +355,21 @@ class Inspection {
                  std::to_string(processed) + " processed)";
     }
     report_.checked.push_back("documents: " + summary);
+  }
+
+  // A processed document that bills its customer has a receivable line and ledger lines (which
+  // balance, as every document's) under its number, or neither while it awaits synchronisation.
+  void CheckReceivablePostings(const DocumentKind& k, const std::string& no) {
+    const bool receivable = receivable_documents_.contains(no),
+               ledger = ledger_documents_.contains(no);
+    const std::string doc = std::string(k.name) + " " + no;
+    if (!receivable && !ledger)
+      report_.awaiting_synchronisation.push_back(
+          doc + " is processed off-line: no postings until it is synchronised");
+    else if (!receivable)
+      Violation(doc + " is processed but has no receivable line");
+    else if (!ledger)
+      Violation(doc + " is processed but has no ledger lines");
   }
 
   // The processed documents' stock lines against the movements and ledger lines under their
@@ -415,7 +439,7 @@ class Inspection {
   Connection& conn_;
   BooksReport report_;
   std::map<std::string, std::set<std::string>> tainted_;  // by owner kind
-  std::set<std::string> ledger_documents_, moved_documents_;
+  std::set<std::string> ledger_documents_, moved_documents_, receivable_documents_;
   std::map<std::pair<std::string, std::string>, std::size_t> movements_;  // by document, item
 };
 

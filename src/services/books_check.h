@@ -38,6 +38,9 @@ struct BooksReport {
 //   none of its postings counts as awaiting synchronisation, unless a line carries the value it
 //   left stock at (Inventory_Value, written only when the goods are posted): then its postings
 //   were lost. Some postings without the others are always a violation.
+// - a processed sales invoice with lines (an opening-balance invoice has none and posts its
+//   receivable alone) has a receivable line and ledger lines under its number; with neither it
+//   counts as awaiting synchronisation, and one without the other is a violation.
 BooksReport InspectBooks(Connection& conn);
 
 // The violations of InspectBooks.

@@ -216,5 +216,37 @@ TEST_F(ConnectionTest, SchemaCreationIsVersionedAndRepeatable) {
   EXPECT_EQ(Count("Cash_Memo_Detail"), 1);
 }
 
+TEST_F(ConnectionTest, ADatabaseOfVersion3GainsTheInvoicingViews) {
+  Record()
+      .Set("Delivery_No", "0101DEL1")
+      .Set("Delivery_Identity", 1)
+      .Set("Company_Prefix", "01")
+      .Set("Customer_Code", "01C001")
+      .Set("Delivery_Date", Date::FromYmd(2026, 12, 4))
+      .Set("Processed_Flag", 1)
+      .Insert(*conn, "Delivery_Master");
+  Record()
+      .Set("SL_No", 1)
+      .Set("Delivery_No", "0101DEL1")
+      .Set("Delivery_Qty", 3.0)
+      .Insert(*conn, "Delivery_Detail");
+  conn->Execute("DROP VIEW DeliveriesForInvoicingBasic");
+  conn->Execute("DROP VIEW qrySalesInvoiceDeatails");
+  conn->Execute("UPDATE QLNSales_Schema SET Version = 3");
+  db::CreateSchema(*conn);
+  EXPECT_EQ(db::SchemaVersion(*conn), db::kSchemaVersion);
+  auto rs = conn->Query(
+      "SELECT Delivery_Flag, Delivery_Date, Dtl_ID FROM DeliveriesForInvoicingBasic WHERE "
+      "Customer_Code = '01C001'");
+  ASSERT_EQ(rs.size(), 1u);
+  EXPECT_EQ(rs.front().Text("Delivery_Flag"), "SalesOrder");
+  EXPECT_EQ(rs.front().Text("Delivery_Date"), "2026-12-04");
+  EXPECT_EQ(rs.front().Int32("Dtl_ID"), 1);
+  EXPECT_EQ(Count("qrySalesInvoiceDeatails"), 0);
+  // Made again on every run, so a second one finds them in place.
+  db::CreateSchema(*conn);
+  EXPECT_EQ(Count("DeliveriesForInvoicingBasic"), 1);
+}
+
 }  // namespace
 }  // namespace qlnsales::testing

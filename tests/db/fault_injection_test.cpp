@@ -16,6 +16,7 @@
 #include "qlnsales/customer_ob.h"
 #include "qlnsales/delivery.h"
 #include "qlnsales/direct_delivery.h"
+#include "qlnsales/sales_invoice.h"
 #include "qlnsales/sales_order.h"
 #include "qlnsales/shell.h"
 #include "qlnsales/tax_authorities.h"
@@ -323,6 +324,119 @@ class FaultInjectionTest : public DbTest {
     return m;
   }
 
+  // --- Sales invoices ---------------------------------------------------------------------------
+
+  // An invoice of a processed delivery's two lines, to a customer address; the grid as the
+  // delivery list leaves it, both lines ticked.
+  std::shared_ptr<SalesInvoice> NewInvoice(int round) {
+    const std::string delivery = Tag("0101DEL", 500 + round);
+    Record()
+        .Set("Delivery_No", delivery)
+        .Set("Delivery_Identity", 500 + round)
+        .Set("Company_Prefix", "01")
+        .Set("Branch_Prefix", "01")
+        .Set("Customer_Code", "01C001")
+        .Set("Delivery_Date", Date::FromYmd(2026, 12, 4))
+        .Set("Processed_Flag", 1)
+        .Insert(*conn, "Delivery_Master");
+    for (int line = 0; line < 2; ++line)
+      Record()
+          .Set("SL_No", 1000 + 2 * round + line)
+          .Set("Delivery_No", delivery)
+          .Set("Item_Code", line == 0 ? "01P100" : "01S100")
+          .Set("Item_Name", line == 0 ? "Printer Paper A4" : "Installation Service")
+          .Set("Unit_Name", "Box")
+          .Set("Unit_Qty", 1.0)
+          .Set("Delivery_Qty", 3.0)
+          .Set("Delivery_Dtl_Unit_Price", 4.0)
+          .Set("Delivery_Dtl_FC_Unit_Price", 4.0)
+          .Insert(*conn, "Delivery_Detail");
+    auto inv = std::make_shared<SalesInvoice>();
+    inv->ADOConnectionString = cs;
+    inv->AdoDBConnectionObject = conn;
+    inv->InvoiceGridName = std::make_shared<MemoryGrid>(1, 32);
+    inv->CompanyPrefix = inv->BranchPrefix = "01";
+    inv->DocumentPrefix = "INV";
+    inv->CustomerCode = "01C001";
+    inv->CustomerName = "Gulf Traders";
+    inv->CurrencyCode = "BHD";
+    inv->SalesInvDate = inv->SalesInvEndDate = Date::FromYmd(2026, 12, 10);
+    inv->SalesInvSubtotal = inv->SalesInvTotalAmount = 24;
+    inv->SalesInvDiscPercent = 10;
+    inv->SalesInvDiscAmount = 2.4;
+    inv->AmtDig = 3;
+    inv->LastUpdate = Date::FromYmd(2026, 12, 10);
+    EXPECT_TRUE(inv->Get_Delivery_Details()) << inv->ErrDesc();
+    auto& grid = *inv->InvoiceGridName;
+    for (int r = 1; r < grid.Rows(); ++r)
+      if (grid.TextMatrix(r, 23) == delivery) grid.SetTextMatrix(r, 1, "1");
+    return inv;
+  }
+
+  // An invoice of every line of a new delivery processed on-line, less a discount of 5 and with
+  // the standard tax of 10%; saved under a temporary number of its own.
+  std::shared_ptr<SalesInvoice> InvoiceOfNewDelivery(int round) {
+    auto d = NewDelivery();
+    EXPECT_TRUE(d->Create_Delivery(true)) << d->ErrDesc();
+    std::string source = "SalesOrder";
+    EXPECT_TRUE(d->Process_Delivery(source)) << d->ErrDesc();
+    const std::string number = Tag("0101INVTMP", round);
+    auto lines = conn->Query(
+        "SELECT SL_No, Item_Code, Item_Name, Unit_Qty, Delivery_Qty, Delivery_Dtl_Unit_Price FROM "
+        "Delivery_Detail WHERE Delivery_No = ? ORDER BY SL_No",
+        {Value(d->DeliveryNo)});
+    double subtotal = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      Row l = lines[i];
+      const double amount = l.Double("Delivery_Qty") * l.Double("Delivery_Dtl_Unit_Price");
+      subtotal += amount;
+      Record()
+          .Set("Sales_Inv_No", number)
+          .Set("SL_No", static_cast<std::int32_t>(i + 1))
+          .Set("Item_Code", l.Text("Item_Code"))
+          .Set("Item_Name", l.Text("Item_Name"))
+          .Set("Unit_Qty", l.Double("Unit_Qty"))
+          .Set("Sales_Inv_Qty", l.Double("Delivery_Qty"))
+          .Set("Sales_Inv_Unit_Price", l.Double("Delivery_Dtl_Unit_Price"))
+          .Set("Sales_Inv_Item_Amount", amount)
+          .Set("Sales_Inv_FC_Item_Amount", amount)
+          .Set("Delivery_Dtl_SL_No", l.Double("SL_No"))
+          .Set("Delivery_Flag", "SalesOrder")
+          .Set("Delivery_No", d->DeliveryNo)
+          .Insert(*conn, "Sales_Invoice_Detail");
+    }
+    const double tax = (subtotal - 5) / 10;
+    Record()
+        .Set("Sales_Inv_No", number)
+        .Set("Sales_Inv_Identity", round)
+        .Set("Company_Prefix", "01")
+        .Set("Branch_Prefix", "01")
+        .Set("Document_Prefix", "INV")
+        .Set("Customer_Code", "01C001")
+        .Set("Customer_Name", "Gulf Traders")
+        .Set("Currency_Code", "BHD")
+        .Set("Sales_Inv_Date", Date::FromYmd(2026, 12, 8))
+        .Set("Sales_Inv_SubTotal", subtotal)
+        .Set("Sales_Inv_Disc_Amount", 5.0)
+        .Set("Sales_Inv_FC_Disc_Amount", 5.0)
+        .Set("Sales_Inv_Tax_Percent", 10.0)
+        .Set("Sales_Inv_Tax_Amount", tax)
+        .Set("Sales_Inv_Total_Amount", subtotal - 5 + tax)
+        .Set("Sales_Inv_FC_Total_Amount", subtotal - 5 + tax)
+        .Set("TaxCode", "0101STD")
+        .Insert(*conn, "Sales_Invoice_Master");
+    auto s = std::make_shared<SalesInvoice>();
+    s->ADOConnectionString = cs;
+    s->AdoDBConnectionObject = conn;
+    s->InvoiceGridName = std::make_shared<MemoryGrid>(1, 32);
+    s->SalesInvNo = number;
+    s->SalesLogPrefix = "SLG";
+    s->AmtDig = 2;
+    s->LastUpdate = Date::FromYmd(2026, 12, 8);
+    s->OnlineFlag = true;
+    return s;
+  }
+
   // --- Tax ---------------------------------------------------------------------------------------
 
   std::shared_ptr<TaxCodes> NewTaxCode(const std::string& code,
@@ -353,6 +467,7 @@ const std::vector<const char*> kOrderNumbers = {"SalesOrdNo", "SalesOrdIdentity"
 const std::vector<const char*> kDeliveryNumbers = {"DeliveryNo", "DeliveryIdentity"};
 const std::vector<const char*> kDirectNumbers = {"DirectDeliveryNo", "DirectDeliveryIdentity"};
 const std::vector<const char*> kMemoNumbers = {"CashMemoNo", "CashMemoIdentity"};
+const std::vector<const char*> kInvoiceNumbers = {"SalesInvNo", "SalesInvIdentity"};
 
 TEST_F(FaultInjectionTest, CustomerSaves) {
   SweepFaults("Create_Customer", [&](int round) {
@@ -656,6 +771,41 @@ TEST_F(FaultInjectionTest, CashMemos) {
     EXPECT_TRUE(m->Create_CashMemo(true)) << m->ErrDesc();
     return Wrap<CashMemo>(
         m, [](CashMemo& x) { return x.Process(); }, kMemoNumbers);
+  });
+}
+
+TEST_F(FaultInjectionTest, SalesInvoices) {
+  SweepFaults("Create_Sales_Invoice", [&](int round) {
+    return Wrap<SalesInvoice>(
+        NewInvoice(round), [](SalesInvoice& x) { return x.Create_Sales_Invoice(true); },
+        kInvoiceNumbers);
+  });
+  SweepFaults("Update_Sales_Invoice", [&](int round) {
+    auto inv = NewInvoice(round);
+    EXPECT_TRUE(inv->Create_Sales_Invoice(true)) << inv->ErrDesc();
+    // One line untied, the other's quantity changed.
+    auto& grid = *inv->InvoiceGridName;
+    std::vector<int> ticked;
+    for (int r = 1; r < grid.Rows(); ++r)
+      if (grid.TextMatrix(r, 1) == "1") ticked.push_back(r);
+    EXPECT_EQ(ticked.size(), 2u);
+    grid.SetTextMatrix(ticked.at(0), 1, "0");
+    grid.SetTextMatrix(ticked.at(1), 11, "2");
+    inv->SalesInvComments = "changed";
+    return Wrap<SalesInvoice>(
+        inv, [](SalesInvoice& x) { return x.Update_Sales_Invoice(); }, kInvoiceNumbers);
+  });
+  // The customer the deliveries are for, whose receivable the invoice raises.
+  Record()
+      .Set("Customer_Code", "01C001")
+      .Set("Company_Prefix", "01")
+      .Set("Customer_Name", "Gulf Traders")
+      .Set("Customer_Balance", 0.0)
+      .Insert(*conn, "Customer_Master");
+  SweepFaults("Process_Invoice", [&](int round) {
+    return Wrap<SalesInvoice>(
+        InvoiceOfNewDelivery(round), [](SalesInvoice& s) { return s.Process_Invoice(); },
+        kInvoiceNumbers);
   });
 }
 

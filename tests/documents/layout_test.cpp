@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "base/convert.h"
+#include "db/record.h"
 #include "documents/layouts.h"
 #include "services/books_check.h"
 #include "support/fixture.h"
@@ -48,7 +49,9 @@ void ExpectDeclaredColumnsExist(Connection& conn, const Layout<C>& l) {
   }
   if (l.discount.column) {
     EXPECT_TRUE(in(detail, l.discount.column)) << l.discount.column;
-    EXPECT_TRUE(in(detail, l.discount.fc_column)) << l.discount.fc_column;
+    if (l.discount.fc_column) {
+      EXPECT_TRUE(in(detail, l.discount.fc_column)) << l.discount.fc_column;
+    }
   }
 }
 
@@ -93,6 +96,7 @@ TEST_F(LayoutTest, EveryDeclaredColumnExists) {
   ExpectDeclaredColumnsExist(*conn, DeliveryLayout());
   ExpectDeclaredColumnsExist(*conn, DirectDeliveryLayout());
   ExpectDeclaredColumnsExist(*conn, CashMemoLayout());
+  ExpectDeclaredColumnsExist(*conn, SalesInvoiceLayout());
 }
 
 TEST(LayoutRows, ASaveWalksTheRowsItsLayoutNames) {
@@ -408,6 +412,74 @@ TEST_F(LayoutTest, ACashMemoComesBackAsItWasSaved) {
   CashMemo fresh;
   fresh.ADOConnectionString = cs;
   ExpectRoundTrip(*conn, CashMemoLayout(), m, *g, fresh, std::make_shared<MemoryGrid>(1, 22));
+}
+
+TEST_F(LayoutTest, ASalesInvoiceComesBackAsItWasSaved) {
+  Record()
+      .Set("Customer_Code", "01C001")
+      .Set("Address_Code", "A1")
+      .Set("Address_Desc", "Warehouse 3")
+      .Insert(*conn, "Customer_Address");
+  SalesInvoice inv;
+  auto g = std::make_shared<MemoryGrid>(5, 32);
+  inv.ADOConnectionString = cs;
+  inv.AdoDBConnectionObject = conn;
+  inv.InvoiceGridName = g;
+  inv.CompanyPrefix = inv.BranchPrefix = "01";
+  inv.DocumentPrefix = "INV";
+  inv.CustomerCode = "01C001";
+  inv.CustomerName = "Gulf Traders";
+  inv.PaymentTerms = "30 days";
+  inv.PaymentType = "Credit";
+  inv.ForeignCurrencyFlag = true;
+  inv.CurrencyCode = "USD";
+  inv.SalesInvDate = Date::FromYmd(2026, 12, 10);
+  inv.SalesInvEndDate = Date::FromYmd(2027, 1, 9);
+  inv.SalesInvSubtotal = 40;
+  inv.SalesInvFCsubtotal = 106.1;
+  inv.SalesInvDiscPercent = 10;
+  inv.SalesInvDiscAmount = 4;
+  inv.SalesInvFCDiscAmount = 10.61;
+  inv.SalesInvTaxPercent = 10;
+  inv.SalesInvTaxAmount = 3.6;
+  inv.SalesInvFCTaxAmount = 9.55;
+  inv.SalesInvTotalAmount = 39.6;
+  inv.SalesInvFCTotalAmount = 105.04;
+  inv.TaxCode = "0101STD";
+  inv.TaxDescription = "Standard rate";
+  inv.SalesInvComments = "December deliveries";
+  inv.InvoiceRefNo = "REF-12";
+  inv.EmployeeID = "E07";
+  inv.EmployeeName = "Mariam";
+  inv.AmtDig = 2;
+  inv.LastUpdate = Date::FromYmd(2026, 12, 10);
+  Fill(*g, 1, {{1, "1"},           {2, "Head Office"},
+               {3, "7"},           {4, "2026-12-04"},
+               {5, "P100"},        {6, "Printer Paper A4"},
+               {7, "1"},           {8, "1"},
+               {9, "Box-Monthly"}, {10, "1"},
+               {11, "2"},          {12, "2"},
+               {13, "13.26"},      {14, "0.5"},
+               {15, "1.2"},        {16, "9"},
+               {17, "25.52"},      {18, "0.2"},
+               {19, "0101PRJ7"},   {20, "31"},
+               {21, "5"},          {22, "SalesOrder"},
+               {23, "0101DEL7"},   {24, "0.6"},
+               {25, "1.2"},        {26, "0.6"},
+               {27, "A1"},         {28, "Warehouse 3"},
+               {29, "PO-77"},      {30, "0"},
+               {31, "13.26"}});
+  Fill(*g, 2, {{1, "0"}, {2, "Head Office"}, {3, "7"}, {5, "P200"}});
+  Fill(*g, 3, {{1, "1"},         {2, "Head Office"}, {3, "5"},      {4, "2026-12-05"}, {5, "P300"},
+               {6, "Desk Lamp"}, {7, "0"},           {8, "2"},      {9, "Pcs"},        {10, "4"},
+               {11, "1"},        {12, "3"},          {13, "79.58"}, {14, "0"},         {15, "0"},
+               {16, "30"},       {17, "79.58"},      {18, "0"},     {20, "12"},        {21, "30"},
+               {22, "Direct"},   {23, "0101DDL5"},   {24, "0"},     {25, "0"},         {26, "0"},
+               {30, "1"},        {31, "79.58"}});
+  ASSERT_TRUE(inv.Create_Sales_Invoice(true)) << inv.ErrDesc();
+  SalesInvoice fresh;
+  fresh.ADOConnectionString = cs;
+  ExpectRoundTrip(*conn, SalesInvoiceLayout(), inv, *g, fresh, std::make_shared<MemoryGrid>(1, 32));
 }
 
 }  // namespace

@@ -185,5 +185,72 @@ TEST_F(BooksCheckTest, ProcessedDocumentsHaveTheirPostingsOrAwaitSynchronisation
   EXPECT_FALSE(Has(v, "Direct delivery 0101DDL1 is processed but has no ledger lines"));
 }
 
+TEST_F(BooksCheckTest, AProcessedInvoiceHasItsReceivableAndLedgerLinesOrAwaitsSynchronisation) {
+  Record()
+      .Set("Customer_Code", "01C002")
+      .Set("Customer_Name", "Harbour Marine Supplies")
+      .Set("Customer_Balance", 40.0)
+      .Insert(*conn, "Customer_Master");
+  auto receivable = [&](const char* document, double amount) {
+    Record()
+        .Set("Document_No", document)
+        .Set("Customer_Code", "01C002")
+        .Set("Account_No", "01011200")
+        .Set("Debit_Amount", amount)
+        .Set("Credit_Amount", 0.0)
+        .Insert(*conn, "Accounts_Receivable_Ledger");
+  };
+  auto invoice = [&](const char* number, bool with_line) {
+    Record()
+        .Set("Sales_Inv_No", number)
+        .Set("Processed_Flag", 1)
+        .Insert(*conn, "Sales_Invoice_Master");
+    if (with_line)
+      Record()
+          .Set("Sales_Inv_No", number)
+          .Set("SL_No", 1)
+          .Set("Item_Code", "01P100")
+          .Insert(*conn, "Sales_Invoice_Detail");
+  };
+  // A draft, and an opening-balance invoice, which bills its receivable alone, owe no postings.
+  invoice("0101INVTMP1", true);
+  invoice("0101OBI1", false);
+  receivable("0101OBI1", 40);
+  auto report = services::InspectBooks(*conn);
+  EXPECT_EQ(report.violations, std::vector<std::string>{});
+  EXPECT_EQ(report.awaiting_synchronisation, std::vector<std::string>{});
+
+  // Processed off-line: no postings until it is synchronised.
+  invoice("0101INV2", true);
+  report = services::InspectBooks(*conn);
+  EXPECT_EQ(report.violations, std::vector<std::string>{});
+  EXPECT_EQ(report.awaiting_synchronisation,
+            std::vector<std::string>{
+                "Sales invoice 0101INV2 is processed off-line: no postings until it is "
+                "synchronised"});
+  EXPECT_EQ(report.checked[4],
+            "documents: 0 sales orders (0 processed), 0 deliveries (0 processed), 0 direct "
+            "deliveries (0 processed), 0 cash memos (0 processed), 3 sales invoices (2 processed), "
+            "0 sales returns (0 processed)");
+
+  // Some postings without the others.
+  receivable("0101INV2", 0);
+  EXPECT_EQ(Books(), std::vector<std::string>{"Sales invoice 0101INV2 is processed but has no "
+                                              "ledger lines"});
+  conn->Execute("DELETE FROM Accounts_Receivable_Ledger WHERE Document_No = '0101INV2'");
+  Record()
+      .Set("Document_No", "0101INV2")
+      .Set("Account_No", "01011200")
+      .Set("Debit_Amount", 0.0)
+      .Set("Credit_Amount", 0.0)
+      .Insert(*conn, "General_Ledger");
+  report = services::InspectBooks(*conn);
+  EXPECT_EQ(report.violations, std::vector<std::string>{"Sales invoice 0101INV2 is processed but "
+                                                        "has no receivable line"});
+  EXPECT_EQ(report.awaiting_synchronisation, std::vector<std::string>{});
+  receivable("0101INV2", 0);
+  EXPECT_EQ(Books(), std::vector<std::string>{});
+}
+
 }  // namespace
 }  // namespace qlnsales::testing

@@ -9,6 +9,7 @@
 #include "documents/cash_memo/payment.h"
 #include "documents/document_support.h"
 #include "documents/goods_out.h"
+#include "documents/sales_postings.h"
 #include "frame/numbering.h"
 #include "qlnsales/cash_memo.h"
 
@@ -43,19 +44,6 @@ const CostLabels kPointOfSaleLabels{
 bool PointOfSale(const C& c) {
   return IsPointOfSale(c.ReferencePrefix);
 }
-
-// Restores the header-only flag when a call ends, however it ends.
-class HeaderOnly {
- public:
-  explicit HeaderOnly(bool& flag) : flag_(flag), was_(flag) { flag_ = true; }
-  ~HeaderOnly() { flag_ = was_; }
-  HeaderOnly(const HeaderOnly&) = delete;
-  HeaderOnly& operator=(const HeaderOnly&) = delete;
-
- private:
-  bool& flag_;
-  bool was_;
-};
 
 // The source the memo settles, by the name it gives.
 enum class SourceKind { kNone, kOrder, kDelivery, kDirectDelivery };
@@ -95,12 +83,6 @@ std::vector<MemoLine> ReadMemoLines(Connection& conn, const std::string& number)
 
 bool Returned(const C& c, const MemoLine& l) {
   return PointOfSale(c) && l.goods.qty < 0;
-}
-
-// Amounts the ledger can hold: finite, and within the 15 significant digits a grid keeps, so
-// that no balance they are added to can overflow.
-bool Storable(double x) {
-  return std::isfinite(x) && std::fabs(x) < 1e15;
 }
 
 // The postings can only balance when the total is the lines less the header discount plus the
@@ -204,32 +186,20 @@ SalesAccounts SalesPreferences(Connection& conn, const C& c) {
   return a;
 }
 
-// The company's default accounts through the account module, by the class name the step uses.
-ObjectRef AccountPreferences(const C& c, const char* class_name) {
-  auto prefs = NewModule(class_name, {{"AdoConnectionObject", Value(c.AdoDBConnectionObject)},
-                                      {"ConnectionString", Value(c.ADOConnectionString)}});
-  if (auto err =
-          Call(prefs, "Get_Account_Preferences", {Value(c.CompanyPrefix), Value(c.BranchPrefix)}))
-    throw Error(*err);
-  return prefs;
-}
-
-void Check(const ModuleError& err) {
-  if (err) throw Error(*err);
-}
-
-std::string CodeOf(const std::string& code) {
-  return convert::Mid(Trim(code), 3);
-}
-
 class Posting {
  public:
   Posting(C& c, Connection& conn)
       : c_(c),
         conn_(conn),
-        h_{c.AdoDBConnectionObject, c.CashMemoNo,     c.DocumentPrefix,      c.CashMemoDate,
-           c.CurrencyCode,          c.CurrencySymbol, c.ForeignCurrencyFlag, Value(c.LastUpdate)},
-        places_(convert::DecimalPlaces(c.AmtDig)) {}
+        d_{{c.AdoDBConnectionObject, c.CashMemoNo, c.DocumentPrefix, c.CashMemoDate, c.CurrencyCode,
+            c.CurrencySymbol, c.ForeignCurrencyFlag, Value(c.LastUpdate)},
+           c.CompanyPrefix,
+           c.BranchPrefix,
+           c.ADOConnectionString,
+           c.CustomerCode,
+           c.CashMemoComments,
+           c.AmtDig},
+        h_(d_.ledger) {}
 
   void Run(std::vector<MemoLine>& lines) {
     for (const auto& l : lines) {
@@ -250,33 +220,20 @@ class Posting {
   }
 
  private:
-  double Round(double x) const { return convert::RoundHalfEven(x, places_); }
-
   void SalesLog(const MemoLine& l) {
     const GoodsLine& g = l.goods;
-    const double base = g.qty * g.unit_qty;
-    auto log = NewModule("QLNInventory.SalesLog",
-                         {{"AdoConnectionObject", Value(c_.AdoDBConnectionObject)},
-                          {"SalesDocumentNo", Value(c_.CashMemoNo)},
-                          {"CompanyPrefix", Value(c_.CompanyPrefix)},
-                          {"BranchPrefix", Value(c_.BranchPrefix)},
-                          {"DocumentPrefix", Value(c_.SalesLogPrefix)},
-                          {"RefDocumentPrefix", Value(c_.ReferencePrefix)},
-                          {"ItemCode", Value(g.item)},
-                          {"ItemName", Value(g.item_name)},
-                          {"UnitCode", Value(g.unit_code)},
-                          {"UnitName", Value(g.unit)},
-                          {"FOC_Flag", Value(g.foc)},
-                          {"UnitQty", Value(g.unit_qty)},
-                          {"SalesQty", Value(base)},
-                          {"SalesItemAmount", Value(l.amount)},
-                          // The price of one base unit (the logged quantity counts base
-                          // units), rounded; a quantity of 0 has price 0.
-                          {"SalesUnitPrice", Value(base == 0 ? 0.0 : Round(l.amount / base))},
-                          {"SalesLogDate", Value(c_.CashMemoDate)},
-                          {"SalesDocumentPrefix", Value(c_.DocumentPrefix)},
-                          {"LastUpdate", Value(c_.LastUpdate)}});
-    Check(Call(log, "Create_SalesLog"));
+    SalesLogEntry e;
+    e.log_prefix = c_.SalesLogPrefix;
+    e.ref_prefix = c_.ReferencePrefix;
+    e.item = g.item;
+    e.item_name = g.item_name;
+    e.unit = g.unit;
+    e.unit_code = g.unit_code;
+    e.foc = g.foc;
+    e.unit_qty = g.unit_qty;
+    e.qty = g.qty;
+    e.amount = l.amount;
+    PostSalesLog(d_, e);
   }
 
   const SalesAccounts& Sales() {
@@ -300,28 +257,7 @@ class Posting {
                          c_.CashMemoFcDiscAmount, 0, c_.CashMemoComments));
   }
 
-  void Tax() {
-    // The tax module reads its codes through a connection string: the caller's, or else the one
-    // the memo's connection was opened with.
-    const std::string cs = c_.ADOConnectionString.empty()
-                               ? c_.AdoDBConnectionObject->ConnectionString
-                               : c_.ADOConnectionString;
-    auto tax =
-        NewModule("QLNSales.TaxCodes", {{"ConnectionString", Value(cs)},
-                                        {"AdoDBConnectionObject", Value(c_.AdoDBConnectionObject)},
-                                        {"TaxCode", Value(c_.TaxCode)},
-                                        {"TaxRate", Value(c_.CashMemoTaxPercent)},
-                                        {"TaxAmount", Value(c_.CashMemoTaxAmount)},
-                                        {"DocumentNo", Value(c_.CashMemoNo)},
-                                        {"DocumentDate", Value(c_.CashMemoDate)},
-                                        {"DocumentPrefix", Value(c_.DocumentPrefix)},
-                                        {"Comments", Value(c_.CashMemoComments)},
-                                        {"CurrencyCode", Value(c_.CurrencyCode)},
-                                        {"CurrencySymbol", Value(c_.CurrencySymbol)},
-                                        {"LastUpdate", Value(c_.LastUpdate)},
-                                        {"AmtDig", Value(c_.AmtDig)}});
-    Check(Call(tax, "ProcessTax"));
-  }
+  void Tax() { PostTax(d_, c_.TaxCode, c_.CashMemoTaxPercent, c_.CashMemoTaxAmount); }
 
   void Cash() {
     const std::string& account = Sales().cash;
@@ -331,33 +267,13 @@ class Posting {
   }
 
   void Receivable() {
-    const std::string account = Prefs()->Get("ARAccountNo").ToText();
-    const std::string label = "Accounts Receivable : Customer Code - " + CodeOf(c_.CustomerCode);
-    auto ar = NewModule("QLNAccounts.AccountsReceivable",
-                        {{"AdoConnectionObject", Value(c_.AdoDBConnectionObject)},
-                         {"DocumentNo", Value(c_.CashMemoNo)},
-                         {"DocumentPrefix", Value(c_.DocumentPrefix)},
-                         {"ARLDate", Value(c_.CashMemoDate)},
-                         {"CurrencyCode", Value(c_.CurrencyCode)},
-                         {"CurrencySymbol", Value(c_.CurrencySymbol)},
-                         {"ARLDescription", Value(label)},
-                         {"ARLComments", Value(c_.CashMemoComments)},
-                         {"AccountNo", Value(account)},
-                         {"CustomerCode", Value(c_.CustomerCode)},
-                         {"ARLCreditAmount", Value(0.0)},
-                         {"FCARLCreditAmount", Value(0.0)},
-                         {"ARLDebitAmount", Value(c_.CashMemoTotalAmount)},
-                         {"FCARLDebitAmount", Value(c_.CashMemoFCTotalAmount)},
-                         {"ForeignCurrencyFlag", Value(c_.ForeignCurrencyFlag)},
-                         {"LastUpdate", Value(c_.LastUpdate)}});
-    Check(Call(ar, "AR_Insert_Transaction"));
-    Check(PostLedgerLine(h_, account, label, c_.CashMemoTotalAmount, 0, c_.CashMemoFCTotalAmount, 0,
-                         c_.CashMemoComments));
+    PostReceivable(d_, Prefs()->Get("ARAccountNo").ToText(), c_.CashMemoTotalAmount,
+                   c_.CashMemoFCTotalAmount);
   }
 
   const ObjectRef& Prefs() {
     if (!prefs_) {
-      prefs_ = AccountPreferences(c_, "QLNAccounts.AccountPreferences");
+      prefs_ = AccountPreferences(d_, "QLNAccounts.AccountPreferences");
       conn_.PrefetchRows("Chart_Of_Accounts", "Account_No",
                          {prefs_->Get("ARAccountNo"), prefs_->Get("InventoryAccountNo")}, true);
     }
@@ -454,7 +370,7 @@ class Posting {
     }
     for (const auto& g : moved) MovementOut(doc, g);
     // The point of sale asks the account module by a name of its own; a host may serve it apart.
-    auto prefs = AccountPreferences(c_, "QLNAccount.AccountPreferences");
+    auto prefs = AccountPreferences(d_, "QLNAccount.AccountPreferences");
     conn_.PrefetchRows("Chart_Of_Accounts", "Account_No", {prefs->Get("InventoryAccountNo")}, true);
     const CostAccounts accounts{prefs->Get("InventoryAccountNo").ToText(), Sales().cost_of_goods,
                                 Sales().free_of_cost};
@@ -469,8 +385,8 @@ class Posting {
 
   C& c_;
   Connection& conn_;
-  LedgerHeader h_;
-  int places_;
+  SaleDocument d_;
+  const LedgerHeader& h_;
   std::optional<SalesAccounts> sales_;
   ObjectRef prefs_;
 };
