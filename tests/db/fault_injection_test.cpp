@@ -328,7 +328,7 @@ class FaultInjectionTest : public DbTest {
   // An invoice of a processed delivery's two lines, to a customer address; the grid as the
   // delivery list leaves it, both lines ticked.
   std::shared_ptr<SalesInvoice> NewInvoice(int round) {
-    const std::string delivery = Tag("0101DEL", 500 + round);
+    const std::string delivery = "0101DEL" + std::to_string(500 + round);
     Record()
         .Set("Delivery_No", delivery)
         .Set("Delivery_Identity", 500 + round)
