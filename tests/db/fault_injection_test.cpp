@@ -690,7 +690,7 @@ TEST_F(FaultInjectionTest, SalesInvoices) {
   SweepFaults("Update_Sales_Invoice", [&](int round) {
     auto inv = NewInvoice(500 + round);  // deliveries of its own
     EXPECT_TRUE(inv->Create_Sales_Invoice(true)) << inv->ErrDesc();
-    // One line untied, the other's quantity changed.
+    // One line unticked, the other's quantity changed.
     auto& grid = *inv->InvoiceGridName;
     std::vector<int> ticked;
     for (int r = 1; r < grid.Rows(); ++r)

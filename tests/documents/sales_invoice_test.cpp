@@ -485,7 +485,7 @@ TEST_F(SalesInvoiceTest, SavingAgainReplacesTheLines) {
   ASSERT_TRUE(inv.Create_Sales_Invoice(true)) << inv.ErrDesc();
   ASSERT_EQ(Lines(inv.SalesInvNo), 6);
 
-  // Two lines untied, a quantity changed, the discount dropped: four lines, numbered again
+  // Two lines unticked, a quantity changed, the discount dropped: four lines, numbered again
   // from 1, none with a share.
   g->SetTextMatrix(2, 1, "0");
   g->SetTextMatrix(5, 1, "False");
