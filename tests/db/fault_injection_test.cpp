@@ -329,7 +329,7 @@ class FaultInjectionTest : public DbTest {
   // An invoice of a processed delivery's two lines, to a customer address; the grid as the
   // delivery list leaves it, both lines ticked.
   std::shared_ptr<SalesInvoice> NewInvoice(int round) {
-    const std::string delivery = Tag("0101DEL", 500 + round);
+    const std::string delivery = "0101DEL" + std::to_string(500 + round);
     Record()
         .Set("Delivery_No", delivery)
         .Set("Delivery_Identity", 500 + round)
@@ -781,9 +781,9 @@ TEST_F(FaultInjectionTest, SalesInvoices) {
         kInvoiceNumbers);
   });
   SweepFaults("Update_Sales_Invoice", [&](int round) {
-    auto inv = NewInvoice(round);
+    auto inv = NewInvoice(500 + round);  // deliveries of its own
     EXPECT_TRUE(inv->Create_Sales_Invoice(true)) << inv->ErrDesc();
-    // One line untied, the other's quantity changed.
+    // One line unticked, the other's quantity changed.
     auto& grid = *inv->InvoiceGridName;
     std::vector<int> ticked;
     for (int r = 1; r < grid.Rows(); ++r)
