@@ -183,6 +183,10 @@ TEST_F(SalesScenario, CreditOrdersAreDeliveredAndInvoiced) {
             1);
   EXPECT_EQ(CustomerBalance() - customer, 150);
   ExpectBooksClean();
+  // Billed is billed: the invoice can no longer be saved over.
+  EXPECT_FALSE(part.Update_Sales_Invoice());
+  EXPECT_EQ(part.ErrDesc(), "Already Processed");
+  EXPECT_EQ(Count("Sales_Invoice_Detail", "Sales_Inv_No = '0101INV2'"), 1);
 
   // The rest, with 10% tax on it: the remaining box, the installation and the free lamp.
   SalesInvoice rest = Invoice();
