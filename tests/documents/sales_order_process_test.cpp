@@ -207,6 +207,18 @@ TEST_F(SalesOrderProcessTest, ACreditOrderIsDeliveredOnceFromItsOwnLocation) {
   EXPECT_EQ(Ordered("01P100"), 0);
   EXPECT_EQ(Ordered("01P300"), 0);
   ExpectBooksClean();
+
+  // The same object takes a second order with the invoice preference alone: nothing of this
+  // order was delivered, so nothing is billed, least of all the first order's delivery.
+  Preferences(false, false, false, true);
+  o.SalesOrdNo.clear();
+  ASSERT_TRUE(o.Create_Order()) << o.ErrDesc();
+  ASSERT_TRUE(o.Process_Order()) << o.ErrDesc();
+  std::string credit = "Credit";
+  ASSERT_TRUE(o.Process_Invoice(credit)) << o.ErrDesc();
+  EXPECT_EQ(Count("Sales_Invoice_Master"), 0);
+  EXPECT_EQ(Count("Delivery_Master"), 1);
+  ExpectBooksClean();
 }
 
 TEST_F(SalesOrderProcessTest, ACashOrderBecomesACashMemoWithGoodsOutOnce) {
