@@ -1,6 +1,7 @@
 // A sales order: its header in the properties, its lines in the caller's grid.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -78,8 +79,8 @@ class SalesOrder : public BusinessObject {
   // Gives the order its final number (by the working mode and the manual identity), makes on-line
   // the documents the branch's sales preferences ask for (GenerateDefaults), and raises the items'
   // ordered quantities. "Invalid Sales Order No", "Already Processed", "Error while Processing,
-  // Invalid Temporary Sales Order No.", or the text of Get_Order, the counter, a document made
-  // or the inventory.
+  // Invalid Temporary Sales Order No.", "A sales order is synchronised once it is processed
+  // off-line", or the text of Get_Order, the counter, a document made or the inventory.
   bool Process_Order();
   // Moves the ordered quantity of each stock line's item, in base units, by `strType`
   // ("Increase" or "Decrease"). The inventory's text.
@@ -88,15 +89,20 @@ class SalesOrder : public BusinessObject {
   // cash order, a delivery and/or an invoice of a credit order. "Set the default sales
   // preferences.", or the text of the document that failed.
   bool GenerateDefaults();
-  // A delivery of the whole order, saved and processed. The delivery's text.
+  // The documents below are made only of a processed order ("Invalid Sales Order No") whose
+  // customer is the object's ("Invalid Customer Details").
+  // A delivery of what the order has not delivered yet, saved and processed. "Invalid Item
+  // Details" (nothing left to deliver), or the delivery's text.
   bool Process_Delivery(std::string& strType, std::optional<bool> pCashMemoSelected);
   bool Create_Delivery_Detail(std::string& strDelNo);
   // A cash memo of the whole order, saved and processed; with pDelivered its lines count as
-  // delivered. The memo's text.
+  // delivered. "Already Processed" (the order is paid), or the memo's text.
   bool Process_CashMemo(std::string& strType, bool& pDelivered);
   bool Create_CashMemo_Detail(std::string& strCMNo, bool& pDelivered);
-  // An invoice of the delivery this order's processing has just made, saved and processed; True
-  // and no invoice when there is none. The invoice's text.
+  // An invoice of what is not yet invoiced of the delivery made for this order in the same call,
+  // saved and processed; True and no invoice when there is none. The invoice's text.
+  // The Create_..._Detail methods fill only a temporary document made from this order ("Invalid
+  // Delivery No", "Invalid Cash Memo No", "Invalid Invoice No").
   bool Process_Invoice(std::string& strType);
   bool Create_Invoice_Detail(std::string& strInvNo);
 
@@ -109,10 +115,12 @@ class SalesOrder : public BusinessObject {
   }
 
  private:
+  bool DeliveredInThisCall() const;
   bool header_only_ = false;  // set while processing: Get_Order leaves the grid alone
-  // The delivery Process_Delivery made last, for the order it was made for; an invoice is made
-  // only from it, once.
+  // The delivery Process_Delivery made last: for which order, in which call. An invoice is made
+  // only from a delivery of the same order made in the same call.
   std::string last_delivery_order_;
+  std::uint64_t last_delivery_call_ = 0;
   std::string last_delivery_no_;
   std::string last_delivery_date_;
 };

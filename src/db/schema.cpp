@@ -151,7 +151,7 @@ const std::vector<TableDef>& Tables() {
        "Sales_Quot_No:T Exchange_Rate:F Customer_PO_No:T Customer_PO_Date:D Payment_Terms:T "
        "Payment_Type:T Sales_Ord_Comments:T Cancel_Flag:B Allow_Cancel_Flag:A Location_ID:I "
        "Location_Name:T Delivery_Date:D Last_Update:S process_Flag:B Delivered_Flag:B "
-       "Invoiced_Flag:B Paid_Flag:B Year_End_Flag:B",
+       "Invoiced_Flag:B Paid_Flag:B Year_End_Flag:B Ordered_Qty_Posted:B",
        "Sales_Ord_No",
        {"Customer_Code"}},
       {"Sales_Order_Detail",
@@ -557,6 +557,13 @@ void CreateSchema(Connection& conn) {
                    TypeSql('F', conn.Engine()));
     // After the migrations, so that a view may name a column they add.
     for (const auto& sql : CreateViews(conn.Engine())) conn.Execute(sql);
+    if (current > 0 && current < 4) {
+      // Whether an order's items were put on order (on-line, or at its synchronisation), so that
+      // they never are twice; orders processed before count as done.
+      conn.Execute("ALTER TABLE Sales_Order_Master ADD COLUMN Ordered_Qty_Posted " +
+                   TypeSql('B', conn.Engine()));
+      conn.Execute("UPDATE Sales_Order_Master SET Ordered_Qty_Posted = process_Flag");
+    }
     if (current < kSchemaVersion) {
       conn.Execute("DELETE FROM QLNSales_Schema");
       conn.Execute("INSERT INTO QLNSales_Schema (Version) VALUES (?)", {Value(kSchemaVersion)});

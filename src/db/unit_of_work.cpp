@@ -1,6 +1,7 @@
 #include "db/unit_of_work.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "db/driver.h"
 #include "db/open_connections.h"
@@ -9,6 +10,11 @@ namespace qlnsales::db {
 namespace {
 thread_local UnitOfWork* current = nullptr;
 }  // namespace
+
+std::uint64_t UnitOfWork::NextSerial() {
+  static std::atomic<std::uint64_t> next{1};
+  return next.fetch_add(1, std::memory_order_relaxed);
+}
 
 UnitOfWork* UnitOfWork::Current() {
   return current;

@@ -10,6 +10,7 @@
 // Connections that only read stay outside the unit and see committed data only.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,6 +31,9 @@ class UnitOfWork {
   // The connection that runs a read of `c`: the writer `c` has been sent to, or `c` itself.
   Connection& Reader(Connection& c);
   bool Joined(const Connection& c) const;
+  // Tells calls apart: no two units of a process share it, so work remembered from one call is
+  // never taken for work of a later one.
+  std::uint64_t serial() const { return serial_; }
   // A joined connection closed or went away during the call: its work is lost, so the call
   // cannot commit.
   void Forget(const Connection& c);
@@ -63,6 +67,8 @@ class UnitOfWork {
   std::vector<Member> members_;
   std::vector<std::pair<const Connection*, Connection*>> sent_to_;
   std::optional<std::string> lost_;
+  std::uint64_t serial_ = NextSerial();
+  static std::uint64_t NextSerial();
 };
 
 }  // namespace qlnsales::db

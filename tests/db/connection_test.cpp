@@ -209,6 +209,7 @@ TEST_F(ConnectionTest, SchemaCreationIsVersionedAndRepeatable) {
   // A database of version 2 gains the column its cash memo lines now keep, and no row is lost.
   Record().Set("SL_No", 1).Set("Cash_Memo_No", "0101CHM9").Insert(*conn, "Cash_Memo_Detail");
   conn->Execute("ALTER TABLE Cash_Memo_Detail DROP COLUMN Stock_Out_Qty");
+  conn->Execute("ALTER TABLE Sales_Order_Master DROP COLUMN Ordered_Qty_Posted");
   conn->Execute("UPDATE QLNSales_Schema SET Version = 2");
   db::CreateSchema(*conn);
   EXPECT_EQ(db::SchemaVersion(*conn), db::kSchemaVersion);
@@ -217,6 +218,13 @@ TEST_F(ConnectionTest, SchemaCreationIsVersionedAndRepeatable) {
 }
 
 TEST_F(ConnectionTest, ADatabaseOfVersion3GainsTheInvoicingViews) {
+  // Orders processed before count as on order already; a temporary one does not.
+  for (const auto& [number, processed] : {std::pair{"0101SOR1", 1}, std::pair{"0101SORTMP2", 0}})
+    Record()
+        .Set("Sales_Ord_No", number)
+        .Set("process_Flag", processed)
+        .Insert(*conn, "Sales_Order_Master");
+  conn->Execute("ALTER TABLE Sales_Order_Master DROP COLUMN Ordered_Qty_Posted");
   Record()
       .Set("Delivery_No", "0101DEL1")
       .Set("Delivery_Identity", 1)
@@ -243,6 +251,8 @@ TEST_F(ConnectionTest, ADatabaseOfVersion3GainsTheInvoicingViews) {
   EXPECT_EQ(rs.front().Text("Delivery_Date"), "2026-12-04");
   EXPECT_EQ(rs.front().Int32("Dtl_ID"), 1);
   EXPECT_EQ(Count("qrySalesInvoiceDeatails"), 0);
+  EXPECT_EQ(Count("Sales_Order_Master", "Ordered_Qty_Posted = 1"), 1);
+  EXPECT_EQ(Count("Sales_Order_Master", "Sales_Ord_No = '0101SOR1' AND Ordered_Qty_Posted = 1"), 1);
   // Made again on every run, so a second one finds them in place.
   db::CreateSchema(*conn);
   EXPECT_EQ(Count("DeliveriesForInvoicingBasic"), 1);

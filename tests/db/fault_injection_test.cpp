@@ -664,6 +664,16 @@ TEST_F(FaultInjectionTest, SalesOrders) {
 // Processing an order on-line makes its documents by the branch's preferences (all of them in
 // the sample company) within the same call.
 TEST_F(FaultInjectionTest, SalesOrderProcessing) {
+  // The credit order's invoice is owed by its customer.
+  Record()
+      .Set("Customer_Code", "01C001")
+      .Set("Company_Prefix", "01")
+      .Set("Customer_Name", "Gulf Traders")
+      .Set("Customer_Balance", 0.0)
+      .Insert(*conn, "Customer_Master");
+  // Every round delivers its order again.
+  refdata::AddOpeningStock(*conn, "01", "01", "01P100", 1, 5000, 2.5);
+  refdata::AddOpeningStock(*conn, "01", "01", "01P200", 1, 5000, 12);
   auto order = [&](const char* payment) {
     auto o = NewOrder();
     o->ADOConnectionString = cs;
@@ -687,6 +697,7 @@ TEST_F(FaultInjectionTest, SalesOrderProcessing) {
         o, [](SalesOrder& x) { return x.Process_Order(); }, kOrderNumbers);
   };
   SweepFaults("Process_Order of a cash order", [&](int) { return order("Cash"); });
+  SweepFaults("Process_Order of a credit order", [&](int) { return order("Credit"); });
 }
 
 TEST_F(FaultInjectionTest, Deliveries) {

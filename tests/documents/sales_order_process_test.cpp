@@ -150,6 +150,59 @@ TEST_F(SalesOrderProcessTest, NumbersTheOrderAndRaisesOrderedQuantitiesInBaseUni
   EXPECT_EQ(unknown.ErrDesc(), "Invlaid Order No");
 }
 
+TEST_F(SalesOrderProcessTest, ConversionsAreMadeOnceOfAProcessedOrderOfTheSameCustomer) {
+  Preferences(false, false, false, false);
+  SalesOrder o = Order("Credit");
+  std::string credit = "Credit", cash = "Cash";
+  // A temporary order is renumbered when processed: nothing may point at its temporary number.
+  EXPECT_FALSE(o.Process_Delivery(credit, false));
+  EXPECT_EQ(o.ErrDesc(), "Invalid Sales Order No");
+  ASSERT_TRUE(o.Process_Order()) << o.ErrDesc();
+  const double paper = Stock("01P100");
+
+  // Delivered once, whichever way it is asked for.
+  ASSERT_TRUE(o.Process_Delivery(credit, false)) << o.ErrDesc();
+  EXPECT_FALSE(o.Process_Delivery(credit, false));
+  EXPECT_EQ(o.ErrDesc(), "Already Processed");
+  Preferences(false, false, true, true);
+  EXPECT_FALSE(o.GenerateDefaults());
+  EXPECT_EQ(o.ErrDesc(), "Already Processed");
+  EXPECT_EQ(Count("Delivery_Master"), 1);
+  EXPECT_EQ(Stock("01P100"), paper - 24);
+  // The delivery was made by an earlier call: the office bills it from the list, not the order.
+  ASSERT_TRUE(o.Process_Invoice(credit)) << o.ErrDesc();
+  EXPECT_EQ(Count("Sales_Invoice_Master"), 0);
+
+  // Lines go only into an empty temporary document made of this order.
+  std::string processed = "0101DEL1", unknown = "0101DELTMP99";
+  EXPECT_FALSE(o.Create_Delivery_Detail(processed));
+  EXPECT_EQ(o.ErrDesc(), "Invalid Delivery No");
+  EXPECT_FALSE(o.Create_Delivery_Detail(unknown));
+  EXPECT_EQ(o.ErrDesc(), "Invalid Delivery No");
+  EXPECT_EQ(Count("Delivery_Detail"), 3);
+
+  // Paid once.
+  bool delivered = true;
+  ASSERT_TRUE(o.Process_CashMemo(cash, delivered)) << o.ErrDesc();
+  EXPECT_FALSE(o.Process_CashMemo(cash, delivered));
+  EXPECT_EQ(o.ErrDesc(), "Already Processed");
+  EXPECT_EQ(Count("Cash_Memo_Master"), 1);
+
+  // Another customer's order is not delivered under this object's customer.
+  SalesOrder other = Order("Credit");
+  other.CustomerCode = "01C002";
+  other.CustomerName = "Harbour Marine Supplies";
+  other.SalesOrdNo.clear();
+  ASSERT_TRUE(other.Create_Order()) << other.ErrDesc();
+  Preferences(false, false, false, false);
+  ASSERT_TRUE(other.Process_Order()) << other.ErrDesc();
+  o.SalesOrdNo = other.SalesOrdNo;
+  EXPECT_FALSE(o.Process_Delivery(credit, false));
+  EXPECT_EQ(o.ErrDesc(), "Invalid Customer Details");
+  EXPECT_EQ(Count("Delivery_Master"), 1);
+  ExpectBooksClean();
+}
+
 TEST_F(SalesOrderProcessTest, OffLineThenSynchronisedRaisesOrderedQuantitiesOnce) {
   SalesOrder o = Order("Credit");
   o.OnlineFlag = false;
@@ -169,6 +222,19 @@ TEST_F(SalesOrderProcessTest, OffLineThenSynchronisedRaisesOrderedQuantitiesOnce
   EXPECT_EQ(o.SalesOrdIdentity, 1);
   EXPECT_EQ(Ordered("01P100"), 24);
   EXPECT_EQ(Count("Delivery_Master"), 0);  // synchronisation makes no documents
+  // Once: a second synchronisation, or one of an order processed on-line, raises nothing.
+  EXPECT_FALSE(o.Process_Order());
+  EXPECT_EQ(o.ErrDesc(), "Already Processed");
+  EXPECT_EQ(Ordered("01P100"), 24);
+  // Only an order numbered off-line waits for its synchronisation.
+  SalesOrder early = Order("Credit");
+  early.OnlineFlag = false;
+  early.SyncFlag = true;
+  const std::string temporary = early.SalesOrdNo;
+  EXPECT_FALSE(early.Process_Order());
+  EXPECT_EQ(early.ErrDesc(), "A sales order is synchronised once it is processed off-line");
+  EXPECT_EQ(early.SalesOrdNo, temporary);
+  EXPECT_EQ(Ordered("01P100"), 24);
   ExpectBooksClean();
 }
 

@@ -212,6 +212,18 @@ TEST_F(SalesScenario, CreditOrdersAreDeliveredAndInvoiced) {
   ASSERT_TRUE(none.Get_Delivery_Details()) << none.ErrDesc();
   EXPECT_EQ(none.InvoiceGridName->Rows(), 1);
   ExpectBooksClean();
+
+  // A third order billed at once: its invoice's lines are numbered 1 to 3 like every invoice's,
+  // whatever other invoices hold.
+  Preferences(false, false, true, true);
+  auto third = ProcessedOrder("Credit");
+  auto numbers = conn->Query(
+      "SELECT SL_No FROM Sales_Invoice_Detail WHERE Sales_Inv_No = '0101INV4' ORDER BY SL_No");
+  ASSERT_EQ(numbers.size(), 3u);
+  for (std::size_t i = 0; i < numbers.size(); ++i)
+    EXPECT_EQ(numbers[i].Int32("SL_No"), static_cast<int>(i + 1));
+  EXPECT_EQ(CustomerBalance() - customer, 369);
+  ExpectBooksClean();
 }
 
 TEST_F(SalesScenario, ACashOrderIsPaidByItsCashMemo) {

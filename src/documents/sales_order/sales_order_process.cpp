@@ -4,6 +4,7 @@
 
 #include "base/convert.h"
 #include "db/record.h"
+#include "db/unit_of_work.h"
 #include "documents/document_support.h"
 #include "documents/layout.h"
 #include "documents/postings.h"
@@ -50,17 +51,41 @@ struct Location {
   std::string name;
 };
 
-Location OrderLocation(const C& o, Connection& conn) {
-  Location at{o.LocationID, o.LocationName};
+// The order documents are made of, as stored: it must be processed (a temporary number is
+// renumbered later, which would leave its documents pointing at nothing), not cancelled, and the
+// object's customer's, so that no document bills one customer for another's order.
+Location StoredOrder(const C& o, Connection& conn) {
+  const std::string number = Trim(o.SalesOrdNo);
   auto rs = conn.Query(
-      "SELECT Location_ID, Location_Name FROM Sales_Order_Master WHERE "
-      "Sales_Ord_No = ?",
-      {Value(Trim(o.SalesOrdNo))});
-  if (rs.empty()) return at;
+      "SELECT Customer_Code, Location_ID, Location_Name, process_Flag, Cancel_Flag "
+      "FROM Sales_Order_Master WHERE Sales_Ord_No = ?",
+      {Value(number)});
+  if (rs.empty() || !IsFinalNumber(number)) throw Error("Invalid Sales Order No");
   Row r = rs.front();
-  if (!r.IsNull("Location_ID")) at.id = r.Int32("Location_ID");
-  if (!r.IsNull("Location_Name")) at.name = r.Text("Location_Name");
+  if (!r.Flag("process_Flag") || r.Flag("Cancel_Flag")) throw Error("Invalid Sales Order No");
+  if (Trim(r.Text("Customer_Code")) != Trim(o.CustomerCode))
+    throw Error("Invalid Customer Details");
+  Location at{o.LocationID, o.LocationName};
+  if (!r.IsNull("Location_ID") && r.Int32("Location_ID") != 0) {
+    at.id = r.Int32("Location_ID");
+    at.name = r.Text("Location_Name");
+  }
   return at;
+}
+
+// A document the order fills must be one made from it and still empty and temporary: lines added
+// to another document, or to a processed one, would never be posted.
+void RequireEmptyTemporary(Connection& conn, const char* master, const char* detail,
+                           const char* number_column, const char* owner_column,
+                           const std::string& owner, const std::string& number,
+                           const char* invalid) {
+  const std::string sql = std::string("SELECT (SELECT COUNT(*) FROM ") + detail + " WHERE " +
+                          number_column + " = ?) AS Lines, " + owner_column + " AS Owner FROM " +
+                          master + " WHERE " + number_column + " = ?";
+  auto rs = conn.Query(sql, {Value(number), Value(number)});
+  if (rs.empty() || IsFinalNumber(number) || rs.front().Int64("Lines") != 0 ||
+      Trim(rs.front().Text("Owner")) != Trim(owner))
+    throw Error(invalid);
 }
 
 ResultSet OrderLines(const C& o, Connection& conn) {
@@ -96,36 +121,48 @@ void Check(const ModuleError& err) {
 
 bool SalesOrder::Process_Order() {
   if (Trim(SalesOrdNo).empty()) return Fail("Invalid Sales Order No");
-  const bool processed = Trap([&] {
+  return Trap([&] {
     {
       HeaderOnly header_only(header_only_);
       if (!Get_Order()) return false;
     }
-    // Only a delivery made by this call is ever invoiced.
-    last_delivery_order_.clear();
     auto conn = connection_rule::ObjectOnly(AdoConnectionObject);
     const ProcessMode mode{ModeOf(OnlineFlag, SyncFlag), DocManualFlag, DocIdentity};
     FinalNumbering numbering(kTables);
     if (auto err = numbering.Open(*conn, SalesOrdNo)) return Fail(*err);
-    numbering.Assign(AdoConnectionObject, {CompanyPrefix, BranchPrefix, DocumentPrefix}, mode,
-                     Record().Set("process_Flag", 1), Stamp(kTables.master_table, LastUpdate),
+    // The ordered quantities move with the order's postings, as deliveries lower them with
+    // theirs: on-line, or at the synchronisation of an order numbered off-line, and only once.
+    if (mode.KeepsStoredIdentity()) {
+      if (!IsFinalNumber(numbering.temporary_number()))
+        return Fail("A sales order is synchronised once it is processed off-line");
+      if (numbering.stored().Flag("Ordered_Qty_Posted")) return Fail("Already Processed");
+    }
+    // The series the number was drawn from, whatever the prefix column says since.
+    const Series series{CompanyPrefix, BranchPrefix,
+                        convert::Mid(numbering.temporary_number(), 5, 3)};
+    numbering.Assign(AdoConnectionObject, series, mode, Record().Set("process_Flag", 1),
+                     Stamp(kTables.master_table, LastUpdate),
                      Stamp(kTables.detail_table, LastUpdate));
     SalesOrdIdentity = numbering.identity();
     SalesOrdNo = numbering.number();
 
     if (OnlineFlag && !GenerateDefaults()) return false;
-    // The ordered quantities move with the order's postings, as deliveries lower them with
-    // theirs: on-line, or at the synchronisation of an order numbered off-line, never both.
     if (mode.Posts()) {
       std::string increase = "Increase";
       if (!Update_Item_SORDQty(increase)) return false;
+      Record()
+          .Set("Ordered_Qty_Posted", 1)
+          .Update(*conn, "Sales_Order_Master", Record().Set("Sales_Ord_No", SalesOrdNo));
     }
     if (auto err = numbering.Settle()) return Fail(*err);
     return true;
   });
-  // A failed call made nothing: no delivery of it is left to invoice.
-  if (!processed) last_delivery_order_.clear();
-  return processed;
+}
+
+bool SalesOrder::DeliveredInThisCall() const {
+  const auto* call = db::UnitOfWork::Current();
+  return !last_delivery_no_.empty() && last_delivery_order_ == SalesOrdNo && call &&
+         call->serial() == last_delivery_call_;
 }
 
 bool SalesOrder::Update_Item_SORDQty(std::string& strType) {
@@ -134,12 +171,14 @@ bool SalesOrder::Update_Item_SORDQty(std::string& strType) {
     // Stock lines only, in base units: exactly what deliveries take off again.
     auto lines = conn->Query(
         "SELECT L.Item_Code, L.Unit_Qty, L.Sales_Ord_Ordered_Qty, I.Item_Type FROM "
-        "Sales_Order_Detail L JOIN Item_Master I ON I.Item_Code = L.Item_Code WHERE "
+        "Sales_Order_Detail L LEFT JOIN Item_Master I ON I.Item_Code = L.Item_Code WHERE "
         "L.Sales_Ord_No = ? ORDER BY L.SL_No",
         {Value(Trim(SalesOrdNo))});
     for (std::size_t i = 0; i < lines.size(); ++i) {
       Row l = lines[i];
-      if (Trim(l.Text("Item_Code")).empty() || !IsStockType(l.Int32("Item_Type"))) continue;
+      // An item the master does not know goes to the inventory, which says so.
+      if (Trim(l.Text("Item_Code")).empty()) continue;
+      if (!l.IsNull("Item_Type") && !IsStockType(l.Int32("Item_Type"))) continue;
       auto inventory = NewModule(
           "QLNInventory.Inventory",
           {{"AdoConnectionObject", Value(AdoConnectionObject)},
@@ -182,7 +221,7 @@ bool SalesOrder::GenerateDefaults() {
 bool SalesOrder::Process_Delivery(std::string& strType, std::optional<bool> pCashMemoSelected) {
   return Trap([&] {
     Delivery d;
-    const Location at = OrderLocation(*this, *connection_rule::ObjectOnly(AdoConnectionObject));
+    const Location at = StoredOrder(*this, *connection_rule::ObjectOnly(AdoConnectionObject));
     // Everything the delivery needs to be processed like any other comes from the order: its
     // connection, series, amounts, location, prefixes and working mode.
     d.ADOConnectionString = ADOConnectionString;
@@ -227,6 +266,7 @@ bool SalesOrder::Process_Delivery(std::string& strType, std::optional<bool> pCas
     std::string source = "SalesOrder";
     if (!d.Process_Delivery(source)) return Fail(d.ErrDesc());
     last_delivery_order_ = SalesOrdNo;
+    last_delivery_call_ = db::UnitOfWork::Current()->serial();
     last_delivery_no_ = d.DeliveryNo;
     last_delivery_date_ = Value(d.DeliveryDate).ToText();
     return true;
@@ -236,9 +276,15 @@ bool SalesOrder::Process_Delivery(std::string& strType, std::optional<bool> pCas
 bool SalesOrder::Create_Delivery_Detail(std::string& strDelNo) {
   return Trap([&] {
     Connection& conn = *connection_rule::ObjectOnly(AdoConnectionObject);
-    const Location at = OrderLocation(*this, conn);
+    const Location at = StoredOrder(*this, conn);
+    RequireEmptyTemporary(conn, "Delivery_Master", "Delivery_Detail", "Delivery_No", "Source_No",
+                          SalesOrdNo, strDelNo, "Invalid Delivery No");
     const Value stamp = Stamp("Delivery_Detail", LastUpdate);
     const auto rows = OrderLines(*this, conn);
+    // The whole order is delivered, once: an order of which anything went out already would
+    // have its goods taken out twice.
+    for (std::size_t i = 0; i < rows.size(); ++i)
+      if (rows[i].Double("Sales_Ord_Delivered_Qty") != 0) return Fail("Already Processed");
     std::vector<Record> lines;
     for (std::size_t i = 0; i < rows.size(); ++i) {
       Row l = rows[i];
@@ -268,7 +314,14 @@ bool SalesOrder::Create_Delivery_Detail(std::string& strDelNo) {
 bool SalesOrder::Process_CashMemo(std::string& strType, bool& pDelivered) {
   return Trap([&] {
     CashMemo m;
-    const Location at = OrderLocation(*this, *connection_rule::ObjectOnly(AdoConnectionObject));
+    Connection& conn = *connection_rule::ObjectOnly(AdoConnectionObject);
+    const Location at = StoredOrder(*this, conn);
+    // An order is paid once.
+    if (!conn.Query("SELECT Sales_Ord_No FROM Sales_Order_Master WHERE Sales_Ord_No = ? AND "
+                    "Paid_Flag <> 0",
+                    {Value(Trim(SalesOrdNo))})
+             .empty())
+      return Fail("Already Processed");
     m.ADOConnectionString = ADOConnectionString;
     m.AdoDBConnectionObject = AdoConnectionObject;
     m.CompanyPrefix = CompanyPrefix;
@@ -313,7 +366,9 @@ bool SalesOrder::Process_CashMemo(std::string& strType, bool& pDelivered) {
 bool SalesOrder::Create_CashMemo_Detail(std::string& strCMNo, bool& pDelivered) {
   return Trap([&] {
     Connection& conn = *connection_rule::ObjectOnly(AdoConnectionObject);
-    const Location at = OrderLocation(*this, conn);
+    const Location at = StoredOrder(*this, conn);
+    RequireEmptyTemporary(conn, "Cash_Memo_Master", "Cash_Memo_Detail", "Cash_Memo_No",
+                          "Reference_No", SalesOrdNo, strCMNo, "Invalid Cash Memo No");
     const Value stamp = Stamp("Cash_Memo_Detail", LastUpdate);
     const auto rows = OrderLines(*this, conn);
     std::vector<Record> lines;
@@ -341,9 +396,9 @@ bool SalesOrder::Create_CashMemo_Detail(std::string& strCMNo, bool& pDelivered) 
 
 bool SalesOrder::Process_Invoice(std::string& strType) {
   return Trap([&] {
-    // Only the delivery just made for this order is invoiced, and only once; without one there is
-    // nothing delivered to bill.
-    if (last_delivery_no_.empty() || last_delivery_order_ != SalesOrdNo) return true;
+    // Only the delivery just made for this order in this same call is invoiced, and only once;
+    // without one there is nothing delivered to bill.
+    if (!DeliveredInThisCall()) return true;
     auto invoice = CreateObject("QLNSales.SalesInvoice");
     const std::pair<const char*, Value> properties[] = {
         {"AdoDBConnectionObject", Value(AdoConnectionObject)},
@@ -387,7 +442,9 @@ bool SalesOrder::Process_Invoice(std::string& strType) {
 bool SalesOrder::Create_Invoice_Detail(std::string& strInvNo) {
   return Trap([&] {
     Connection& conn = *connection_rule::ObjectOnly(AdoConnectionObject);
-    if (last_delivery_no_.empty() || last_delivery_order_ != SalesOrdNo) return true;
+    RequireEmptyTemporary(conn, "Sales_Invoice_Master", "Sales_Invoice_Detail", "Sales_Inv_No",
+                          "Customer_Code", CustomerCode, strInvNo, "Invalid Invoice No");
+    if (!DeliveredInThisCall()) return true;
     const Value stamp = Stamp("Sales_Invoice_Detail", LastUpdate);
     auto rows = conn.Query("SELECT * FROM Delivery_Detail WHERE Delivery_No = ? ORDER BY SL_No",
                            {Value(last_delivery_no_)});
