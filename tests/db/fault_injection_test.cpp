@@ -766,6 +766,9 @@ TEST_F(FaultInjectionTest, SalesInvoices) {
     return Wrap<SalesInvoice>(
         inv, [](SalesInvoice& x) { return x.Update_Sales_Invoice(); }, kInvoiceNumbers);
   });
+}
+
+TEST_F(FaultInjectionTest, SalesInvoiceProcessing) {
   // The customer the deliveries are for, whose receivable the invoice raises.
   Record()
       .Set("Customer_Code", "01C001")

@@ -110,7 +110,7 @@ class SalesInvoiceProcessTest : public DbTest {
     ASSERT_TRUE(d.Process_Delivery(source)) << d.ErrDesc();
     ASSERT_EQ(d.DeliveryNo, "0101DEL1");
 
-    auto direct = [&](const char* branch, std::function<void(Grid&)> fill) {
+    auto direct = [&](const char* branch, double amount, std::function<void(Grid&)> fill) {
       auto g = std::make_shared<MemoryGrid>(4, 19);
       fill(*g);
       DirectDelivery dd;
@@ -123,13 +123,15 @@ class SalesInvoiceProcessTest : public DbTest {
       dd.CustomerName = "Harbour Marine Supplies";
       dd.PaymentType = "Credit";
       dd.CurrencyCode = "BHD";
+      dd.DirectDeliverySubtotal = dd.DirectDeliveryTotalAmount = amount;
+      dd.DirectDeliveryFCSubtotal = dd.DirectDeliveryFCTotalAmount = amount;
       dd.LastUpdate = Date::FromYmd(2026, 12, 6);
       dd.OnlineFlag = true;
       EXPECT_TRUE(dd.Create_Direct_Delivery()) << dd.ErrDesc();
       EXPECT_TRUE(dd.Process_Direct_Delivery()) << dd.ErrDesc();
       return dd.DirectDeliveryNo;
     };
-    ASSERT_EQ(direct("01",
+    ASSERT_EQ(direct("01", 90,
                      [](Grid& g) {
                        Fill(g, 1,
                             {{1, "P300"},
@@ -155,7 +157,7 @@ class SalesInvoiceProcessTest : public DbTest {
                      }),
               "0101DDL1");
     ASSERT_EQ(
-        direct("02",
+        direct("02", 30,
                [](Grid& g) {
                  Fill(g, 1, {{2, "Installation"}, {6, "1"}, {10, "30"}, {11, "30"}, {13, "30"}});
                }),
