@@ -40,7 +40,7 @@ struct Prepared {
 using Prepare = std::function<Prepared(int round)>;
 
 std::string Tag(const char* prefix, int round) {
-  char buf[16];
+  char buf[32];
   std::snprintf(buf, sizeof buf, "%s%03d", prefix, round);
   return buf;
 }
