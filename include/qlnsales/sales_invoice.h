@@ -67,9 +67,11 @@ class SalesInvoice : public BusinessObject {
   // ticked. "Invalid Customer Code".
   bool Get_Delivery_Details();
   // A new invoice under a temporary number; with Save_Detail_Flag true the ticked grid lines too.
-  // "Connection not opened", or the counter's text.
+  // "Connection not opened", "Invalid Company Prefix", "Invalid Branch Prefix", "Invalid Document
+  // Prefix" (a number could not be read back by position), or the counter's text.
   bool Create_Sales_Invoice(std::optional<bool> Save_Detail_Flag);
-  // Saves header and ticked lines again under SalesInvNo. "Connection not opened".
+  // Saves header and ticked lines again under SalesInvNo. "Connection not opened", "Invalid
+  // Invoice No" (no number to save under), "Already Processed" (a final number).
   bool Update_Sales_Invoice();
   // Loads the header of SalesInvNo and its lines into the grid. "Invalid Invoice No".
   bool Get_Invoice();

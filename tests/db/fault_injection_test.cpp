@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+#include "base/convert.h"
 #include "db/record.h"
 #include "frame/modules.h"
 #include "qlnsales/cash_memo.h"
@@ -328,7 +329,7 @@ class FaultInjectionTest : public DbTest {
   // An invoice of a processed delivery's two lines, to a customer address; the grid as the
   // delivery list leaves it, both lines ticked.
   std::shared_ptr<SalesInvoice> NewInvoice(int round) {
-    const std::string delivery = Tag("0101DEL", 500 + round);
+    const std::string delivery = "0101DEL" + std::to_string(500 + round);
     Record()
         .Set("Delivery_No", delivery)
         .Set("Delivery_Identity", 500 + round)
@@ -660,6 +661,34 @@ TEST_F(FaultInjectionTest, SalesOrders) {
   });
 }
 
+// Processing an order on-line makes its documents by the branch's preferences (all of them in
+// the sample company) within the same call.
+TEST_F(FaultInjectionTest, SalesOrderProcessing) {
+  auto order = [&](const char* payment) {
+    auto o = NewOrder();
+    o->ADOConnectionString = cs;
+    o->PaymentType = payment;
+    for (int r = 1; r <= 3; ++r) {
+      const std::string amount = convert::NumberToText(o->OrderGridName->ValueMatrix(r, 6) *
+                                                       o->OrderGridName->ValueMatrix(r, 15));
+      o->OrderGridName->SetTextMatrix(r, 10, amount);
+      o->OrderGridName->SetTextMatrix(r, 11, amount);
+    }
+    o->SalesOrdFCSubTotal = o->SalesOrdFCTotalAmount = 172;
+    o->DeliveryPrefix = "DEL";
+    o->CashMemoPrefix = "CHM";
+    o->InvoicePrefix = "INV";
+    o->StockMovementPrefix = "STM";
+    o->SalesLogPrefix = "SLG";
+    o->LocationID = 1;
+    o->OnlineFlag = true;
+    EXPECT_TRUE(o->Create_Order()) << o->ErrDesc();
+    return Wrap<SalesOrder>(
+        o, [](SalesOrder& x) { return x.Process_Order(); }, kOrderNumbers);
+  };
+  SweepFaults("Process_Order of a cash order", [&](int) { return order("Cash"); });
+}
+
 TEST_F(FaultInjectionTest, Deliveries) {
   SweepFaults("Create_Delivery", [&](int) {
     return Wrap<Delivery>(
@@ -752,9 +781,9 @@ TEST_F(FaultInjectionTest, SalesInvoices) {
         kInvoiceNumbers);
   });
   SweepFaults("Update_Sales_Invoice", [&](int round) {
-    auto inv = NewInvoice(round);
+    auto inv = NewInvoice(500 + round);  // deliveries of its own
     EXPECT_TRUE(inv->Create_Sales_Invoice(true)) << inv->ErrDesc();
-    // One line untied, the other's quantity changed.
+    // One line unticked, the other's quantity changed.
     auto& grid = *inv->InvoiceGridName;
     std::vector<int> ticked;
     for (int r = 1; r < grid.Rows(); ++r)

@@ -317,11 +317,21 @@ class Posting {
     if (out.empty()) return;
     LockItems(doc, out);
     const CostAccounts accounts = Costs();
+    const bool from_order = SourceOf(c_) == SourceKind::kOrder;
     for (auto& g : out) {
       LocationStockOut(doc, kGoods, g);
       TakeLineOut(doc, g);
       PostCostPair(h_, accounts, kCostLabels, g, g.value);
       KeepLineValue(doc, kGoods, g);
+      // What the memo delivers of an order is no longer on order, as with a delivery.
+      if (from_order) {
+        auto inventory = NewModule("QLNInventory.Inventory",
+                                   {{"AdoConnectionObject", Value(c_.AdoDBConnectionObject)},
+                                    {"BranchPrefix", Value(c_.BranchPrefix)},
+                                    {"ItemCode", Value(g.item)},
+                                    {"ItemQuantity", Value(g.unit_qty * g.qty)}});
+        Check(Call(inventory, "Update_Item_OrderedQty", {Value("Decrease")}));
+      }
     }
     for (const auto& g : out) MovementOut(doc, g);
   }

@@ -5,6 +5,7 @@
 #include "base/convert.h"
 #include "documents/layouts.h"
 #include "frame/lookup.h"
+#include "frame/numbering.h"
 #include "qlnsales/shell.h"
 
 namespace qlnsales {
@@ -350,6 +351,9 @@ bool SalesInvoice::Update_Sales_Invoice() {
   if (!ConnectionOpen(AdoDBConnectionObject)) return Fail("Connection not opened");
   // Without a number the save would make an invoice nobody can find; nothing is written.
   if (Trim(SalesInvNo).empty()) return Fail("Invalid Invoice No");
+  // A processed invoice has raised its deliveries' invoiced quantities (and may be posted);
+  // saving it again would part it from them.
+  if (IsFinalNumber(Trim(SalesInvNo))) return Fail("Already Processed");
   return Trap([&] { return UpdateDocument(*this, SalesInvoiceLayout()); });
 }
 

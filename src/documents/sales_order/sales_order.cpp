@@ -223,7 +223,7 @@ bool SalesOrder::Get_Order() {
   return Trap([&] {
     // Filling the grid is part of reading the order: when it fails, so does Get_Order.
     return ReadDocument(*this, SalesOrderLayout(),
-                        *connection_rule::StringOnly(ADOConnectionString), true);
+                        *connection_rule::StringOnly(ADOConnectionString), !header_only_);
   });
 }
 
@@ -231,7 +231,16 @@ const DispatchTable& SalesOrder::Dispatch() const {
   static const DispatchTable table = BuildDispatch(SalesOrderLayout(), [](DispatchBuilder<C>& b) {
     b.Method("Create_Order", &C::Create_Order)
         .Method("Update_Order", &C::Update_Order)
-        .Method("Get_Order", &C::Get_Order);
+        .Method("Get_Order", &C::Get_Order)
+        .Method("Process_Order", &C::Process_Order)
+        .Method("Update_Item_SORDQty", &C::Update_Item_SORDQty)
+        .Method("GenerateDefaults", &C::GenerateDefaults)
+        .Method("Process_Delivery", &C::Process_Delivery)
+        .Method("Create_Delivery_Detail", &C::Create_Delivery_Detail)
+        .Method("Process_CashMemo", &C::Process_CashMemo)
+        .Method("Create_CashMemo_Detail", &C::Create_CashMemo_Detail)
+        .Method("Process_Invoice", &C::Process_Invoice)
+        .Method("Create_Invoice_Detail", &C::Create_Invoice_Detail);
   });
   return table;
 }
