@@ -41,7 +41,7 @@ struct Prepared {
 using Prepare = std::function<Prepared(int round)>;
 
 std::string Tag(const char* prefix, int round) {
-  char buf[16];
+  char buf[32];
   std::snprintf(buf, sizeof buf, "%s%03d", prefix, round);
   return buf;
 }
@@ -806,6 +806,9 @@ TEST_F(FaultInjectionTest, SalesInvoices) {
     return Wrap<SalesInvoice>(
         inv, [](SalesInvoice& x) { return x.Update_Sales_Invoice(); }, kInvoiceNumbers);
   });
+}
+
+TEST_F(FaultInjectionTest, SalesInvoiceProcessing) {
   // The customer the deliveries are for, whose receivable the invoice raises.
   Record()
       .Set("Customer_Code", "01C001")

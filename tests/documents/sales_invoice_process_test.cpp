@@ -110,7 +110,7 @@ class SalesInvoiceProcessTest : public DbTest {
     ASSERT_TRUE(d.Process_Delivery(source)) << d.ErrDesc();
     ASSERT_EQ(d.DeliveryNo, "0101DEL1");
 
-    auto direct = [&](const char* branch, std::function<void(Grid&)> fill) {
+    auto direct = [&](const char* branch, double amount, std::function<void(Grid&)> fill) {
       auto g = std::make_shared<MemoryGrid>(4, 19);
       fill(*g);
       DirectDelivery dd;
@@ -123,13 +123,15 @@ class SalesInvoiceProcessTest : public DbTest {
       dd.CustomerName = "Harbour Marine Supplies";
       dd.PaymentType = "Credit";
       dd.CurrencyCode = "BHD";
+      dd.DirectDeliverySubtotal = dd.DirectDeliveryTotalAmount = amount;
+      dd.DirectDeliveryFCSubtotal = dd.DirectDeliveryFCTotalAmount = amount;
       dd.LastUpdate = Date::FromYmd(2026, 12, 6);
       dd.OnlineFlag = true;
       EXPECT_TRUE(dd.Create_Direct_Delivery()) << dd.ErrDesc();
       EXPECT_TRUE(dd.Process_Direct_Delivery()) << dd.ErrDesc();
       return dd.DirectDeliveryNo;
     };
-    ASSERT_EQ(direct("01",
+    ASSERT_EQ(direct("01", 90,
                      [](Grid& g) {
                        Fill(g, 1,
                             {{1, "P300"},
@@ -155,7 +157,7 @@ class SalesInvoiceProcessTest : public DbTest {
                      }),
               "0101DDL1");
     ASSERT_EQ(
-        direct("02",
+        direct("02", 30,
                [](Grid& g) {
                  Fill(g, 1, {{2, "Installation"}, {6, "1"}, {10, "30"}, {11, "30"}, {13, "30"}});
                }),
@@ -488,6 +490,49 @@ TEST_F(SalesInvoiceProcessTest, ADeliveryLineInvoicedInTwoPartsAndByAManualNumbe
   EXPECT_EQ(Ledger("0101INV40"), expected);
   EXPECT_EQ(Count("Sales_Invoice_Master", "Processed_Flag = 1"), 2);
   ExpectCleanBooks();
+}
+
+TEST_F(SalesInvoiceProcessTest, AnInvoiceMadeFromTheDeliveryListLeavesTheRestToInvoiceNext) {
+  auto g = std::make_shared<MemoryGrid>(1, 32);
+  SalesInvoice s = Invoice("");
+  s.InvoiceGridName = g;
+  s.CompanyPrefix = s.BranchPrefix = "01";
+  s.DocumentPrefix = "INV";
+  s.CustomerCode = "01C002";
+  s.CustomerName = "Harbour Marine Supplies";
+  s.PaymentType = "Credit";
+  s.CurrencyCode = "BHD";
+  s.SalesInvDate = s.SalesInvEndDate = Date::FromYmd(2026, 12, 10);
+  ASSERT_TRUE(s.Get_Delivery_Details()) << s.ErrDesc();
+  auto paper_row = [&] {
+    for (int r = 1; r < g->Rows(); ++r)
+      if (g->TextMatrix(r, 5) == "P100") return r;
+    return 0;
+  };
+  int r = paper_row();
+  ASSERT_GT(r, 0);
+  EXPECT_EQ(g->TextMatrix(r, 11), "10");
+  // Four of the ten packs are billed now.
+  Fill(*g, r, {{1, "1"}, {11, "4"}, {16, "20"}, {17, "20"}});
+  s.SalesInvSubtotal = s.SalesInvFCsubtotal = s.SalesInvTotalAmount = s.SalesInvFCTotalAmount = 20;
+  ASSERT_TRUE(s.Create_Sales_Invoice(true)) << s.ErrDesc();
+  ASSERT_TRUE(s.Process_Invoice()) << s.ErrDesc();
+  EXPECT_EQ(s.SalesInvNo, "0101INV1");
+  EXPECT_DOUBLE_EQ(Invoiced("Delivery_Detail", "Delivery_No", "0101DEL1", "01P100"), 4);
+  EXPECT_EQ(Ledger("0101INV1"),
+            (std::map<std::string, double>{{"01011200", 20}, {"01014100", -20}}));
+  // The grid was left as the caller filled it.
+  EXPECT_EQ(g->TextMatrix(r, 11), "4");
+  ExpectCleanBooks();
+
+  // The next list offers the six packs still to bill.
+  auto next = std::make_shared<MemoryGrid>(1, 32);
+  s.InvoiceGridName = g = next;
+  ASSERT_TRUE(s.Get_Delivery_Details()) << s.ErrDesc();
+  r = paper_row();
+  ASSERT_GT(r, 0);
+  EXPECT_EQ(g->TextMatrix(r, 11), "6");
+  EXPECT_EQ(g->TextMatrix(r, 12), "6");
 }
 
 TEST_F(SalesInvoiceProcessTest, AForeignInvoiceCreditsItsForeignAmounts) {
