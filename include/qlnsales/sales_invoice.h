@@ -71,7 +71,8 @@ class SalesInvoice : public BusinessObject {
   // Prefix" (a number could not be read back by position), or the counter's text.
   bool Create_Sales_Invoice(std::optional<bool> Save_Detail_Flag);
   // Saves header and ticked lines again under SalesInvNo. "Connection not opened", "Invalid
-  // Invoice No" (no number to save under), "Already Processed" (a final number).
+  // Invoice No" (no number to save under, or a final number no invoice has), "Already Processed"
+  // (a processed invoice).
   bool Update_Sales_Invoice();
   // Loads the header of SalesInvNo and its lines into the grid. "Invalid Invoice No".
   bool Get_Invoice();

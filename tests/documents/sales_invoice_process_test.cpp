@@ -490,6 +490,17 @@ TEST_F(SalesInvoiceProcessTest, ADeliveryLineInvoicedInTwoPartsAndByAManualNumbe
   EXPECT_EQ(Ledger("0101INV40"), expected);
   EXPECT_EQ(Count("Sales_Invoice_Master", "Processed_Flag = 1"), 2);
   ExpectCleanBooks();
+
+  // All ten are billed: one more, on another invoice or twice on one, is refused.
+  for (const std::vector<Line>& lines :
+       {std::vector<Line>{Paper(1)}, std::vector<Line>{Cartridges(), Cartridges()}}) {
+    SalesInvoice again = Invoice(Draft(lines));
+    EXPECT_FALSE(again.Process_Invoice());
+    EXPECT_EQ(again.ErrDesc(), "Invalid Item Details");
+  }
+  EXPECT_DOUBLE_EQ(Invoiced("Delivery_Detail", "Delivery_No", "0101DEL1", "01P100"), 10);
+  EXPECT_DOUBLE_EQ(Invoiced("Delivery_Detail", "Delivery_No", "0101DEL1", "01P200"), 4);
+  EXPECT_EQ(Count("Sales_Invoice_Master", "Processed_Flag = 1"), 2);
 }
 
 TEST_F(SalesInvoiceProcessTest, AnInvoiceMadeFromTheDeliveryListLeavesTheRestToInvoiceNext) {
@@ -658,6 +669,12 @@ TEST_F(SalesInvoiceProcessTest, AFailureLeavesNothingWritten) {
       {"a total that cannot balance", stored("Sales_Inv_Total_Amount", 224.0),
        "The invoice's total 224 is not its lines less the discount plus the tax (224.25)"},
       {"a negative discount", stored("Sales_Inv_Disc_Amount", -5.0), "Invalid Discount Amount"},
+      {"a discount beyond the goods", stored("Sales_Inv_Disc_Amount", 206.0),
+       "Invalid Discount Amount"},
+      {"more than was delivered", line("Sales_Inv_Qty", 1000.0), "Invalid Item Details"},
+      {"goods coming back", line("Sales_Inv_Qty", -10.0), "Invalid Item Details"},
+      {"another customer's deliveries", stored("Customer_Code", Value("01C001")),
+       "Invalid Item Details"},
       {"a negative tax", stored("Sales_Inv_Tax_Amount", -1.0), "Invalid Tax Amount"},
       {"tax without a code", stored("TaxCode", Value("")), "Invalid Tax Code"},
       {"an amount past any balance", line("Sales_Inv_Item_Amount", 1e300), "Invalid Item Details"},

@@ -187,6 +187,11 @@ TEST_F(SalesScenario, CreditOrdersAreDeliveredAndInvoiced) {
   EXPECT_FALSE(part.Update_Sales_Invoice());
   EXPECT_EQ(part.ErrDesc(), "Already Processed");
   EXPECT_EQ(Count("Sales_Invoice_Detail", "Sales_Inv_No = '0101INV2'"), 1);
+  SalesInvoice ghost = Invoice();
+  ghost.SalesInvNo = "0101INV99";
+  EXPECT_FALSE(ghost.Update_Sales_Invoice());
+  EXPECT_EQ(ghost.ErrDesc(), "Invalid Invoice No");
+  EXPECT_EQ(Count("Sales_Invoice_Master", "Sales_Inv_No = '0101INV99'"), 0);
 
   // The rest, with 10% tax on it: the remaining box, the installation and the free lamp.
   SalesInvoice rest = Invoice();

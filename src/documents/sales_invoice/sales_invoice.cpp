@@ -353,8 +353,17 @@ bool SalesInvoice::Update_Sales_Invoice() {
   if (Trim(SalesInvNo).empty()) return Fail("Invalid Invoice No");
   // A processed invoice has raised its deliveries' invoiced quantities (and may be posted);
   // saving it again would part it from them.
-  if (IsFinalNumber(Trim(SalesInvNo))) return Fail("Already Processed");
-  return Trap([&] { return UpdateDocument(*this, SalesInvoiceLayout()); });
+  return Trap([&] {
+    if (IsFinalNumber(Trim(SalesInvNo)))
+      return Fail(AdoDBConnectionObject
+                          ->Query("SELECT Sales_Inv_No FROM Sales_Invoice_Master WHERE "
+                                  "Sales_Inv_No = ?",
+                                  {Value(Trim(SalesInvNo))})
+                          .empty()
+                      ? "Invalid Invoice No"
+                      : "Already Processed");
+    return UpdateDocument(*this, SalesInvoiceLayout());
+  });
 }
 
 bool SalesInvoice::Get_Invoice() {

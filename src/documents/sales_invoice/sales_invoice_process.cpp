@@ -98,10 +98,14 @@ void CheckFigures(const C& c, const std::vector<InvoiceLine>& lines) {
         !Storable(l.unit_qty) || !Storable(l.qty * l.unit_qty) || !Storable(l.unit_price) ||
         !Storable(credit))
       throw Error("Invalid Item Details");
+    // An invoice bills goods delivered: what comes back is a sales return's.
+    if (!(l.qty > 0)) throw Error("Invalid Item Details");
     sales += credit;
   }
+  // A discount beyond the goods would bill the customer less than nothing.
   if (!Storable(c.SalesInvDiscAmount) || c.SalesInvDiscAmount < 0 ||
-      !Storable(c.SalesInvFCDiscAmount) || c.SalesInvFCDiscAmount < 0)
+      !Storable(c.SalesInvFCDiscAmount) || c.SalesInvFCDiscAmount < 0 ||
+      c.SalesInvDiscAmount > sales + 1e-9 * std::max(1.0, std::fabs(sales)))
     throw Error("Invalid Discount Amount");
   if (!Storable(c.SalesInvTaxAmount) || c.SalesInvTaxAmount < 0) throw Error("Invalid Tax Amount");
   if (c.SalesInvTaxAmount > 0 && Trim(c.TaxCode).empty()) throw Error("Invalid Tax Code");
@@ -119,26 +123,32 @@ void CheckFigures(const C& c, const std::vector<InvoiceLine>& lines) {
 // Each delivery line billed is invoiced by the line's quantity, and its delivery flagged as
 // invoiced even when part of it is still to bill (the list of deliveries to invoice goes by the
 // lines' quantities, not by the flag). The delivery line is found by its delivery, its serial
-// and its item (by code, or by name when the line has no code); a line that cannot be found
-// fails the call.
+// and its item (by code, or by name when the line has no code); a line that cannot be found, that
+// would bill more than was delivered, or whose delivery is another customer's fails the call.
 void InvoiceDeliveries(const C& c, Connection& conn, const std::vector<InvoiceLine>& lines) {
   std::set<std::pair<bool, std::string>> flagged;
   for (const auto& l : lines) {
     const char* master = l.from_order ? "Delivery_Master" : "Direct_Delivery_Master";
     const char* detail = l.from_order ? "Delivery_Detail" : "Direct_Delivery_Detail";
     const char* number = l.from_order ? "Delivery_No" : "Direct_Delivery_No";
+    const char* delivered = l.from_order ? "Delivery_Qty" : "Direct_Delivery_Qty";
     if (flagged.insert({l.from_order, l.delivery_no}).second)
       conn.ExecuteDeferred(std::string("UPDATE ") + master +
                                " SET Invoiced_Flag = ?, Last_Update = ? WHERE " + number + " = ?",
                            {Value(1), Stamp(master, c.LastUpdate), Value(l.delivery_no)});
     const bool by_code = l.by_code();
-    conn.ExecuteExpecting(std::string("UPDATE ") + detail +
-                              " SET Invoiced_Qty = Invoiced_Qty + ?, Last_Update = ? WHERE " +
-                              number + " = ? AND " + (by_code ? "Item_Code" : "Item_Name") +
-                              " = ? AND SL_No = ?",
-                          {Value(l.qty), Stamp(detail, c.LastUpdate), Value(l.delivery_no),
-                           Value(by_code ? l.item : l.item_name), Value(l.delivery_sl_no)},
-                          1, "Invalid Item Details");
+    // Only the invoice's own customer's deliveries, and never beyond what was delivered: the same
+    // line ticked on two invoices, or twice on one, is billed once.
+    conn.ExecuteExpecting(
+        std::string("UPDATE ") + detail +
+            " SET Invoiced_Qty = Invoiced_Qty + ?, Last_Update = ? WHERE " + number + " = ? AND " +
+            (by_code ? "Item_Code" : "Item_Name") +
+            " = ? AND SL_No = ? AND Invoiced_Qty + ? <= " + delivered + " + ? AND " + number +
+            " IN (SELECT " + number + " FROM " + master + " WHERE Customer_Code = ?)",
+        {Value(l.qty), Stamp(detail, c.LastUpdate), Value(l.delivery_no),
+         Value(by_code ? l.item : l.item_name), Value(l.delivery_sl_no), Value(l.qty),
+         Value(1e-9 * std::max(1.0, std::fabs(l.qty))), Value(Trim(c.CustomerCode))},
+        1, "Invalid Item Details");
   }
 }
 
