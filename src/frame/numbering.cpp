@@ -134,8 +134,10 @@ void FinalNumbering::Assign(ConnectionRef& connection, const Series& series,
 
 std::int32_t WholeIdentity(double manual_identity) {
   double n = convert::RoundHalfEven(manual_identity);
+  // The series goes on past a manual identity, so the last 32-bit number is left for it: taking
+  // it by hand would stop the series for good.
   if (!(n >= std::numeric_limits<std::int32_t>::min() &&
-        n <= std::numeric_limits<std::int32_t>::max()))
+        n < std::numeric_limits<std::int32_t>::max()))
     throw Error("Overflow");
   return static_cast<std::int32_t>(n);
 }

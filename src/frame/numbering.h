@@ -145,8 +145,8 @@ class FinalNumbering {
   std::string number_;
 };
 
-// A manual identity as the whole number it stands for (halves to even); beyond 32 bits is an
-// Error ("Overflow").
+// A manual identity as the whole number it stands for (halves to even); the last 32-bit number
+// (the series could not go on past it) and beyond is an Error ("Overflow").
 std::int32_t WholeIdentity(double manual_identity);
 // A number whose characters 8 to 10 are not "TMP" has been given its final number.
 bool IsFinalNumber(const std::string& number);

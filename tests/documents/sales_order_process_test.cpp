@@ -139,6 +139,16 @@ TEST_F(SalesOrderProcessTest, NumbersTheOrderAndRaisesOrderedQuantitiesInBaseUni
                    "AND Branch_Prefix = '01'")
                 .ToDouble(),
             121);
+  // The last 32-bit number would leave the series nowhere to go.
+  SalesOrder last = Order("Credit");
+  last.DocManualFlag = true;
+  last.DocIdentity = 2147483647;
+  EXPECT_FALSE(last.Process_Order());
+  EXPECT_EQ(last.ErrDesc(), "Overflow");
+  EXPECT_EQ(Scalar("SELECT Document_Next_No FROM Document_Prefix WHERE Document_Prefix = 'SOR' "
+                   "AND Branch_Prefix = '01'")
+                .ToDouble(),
+            121);
 
   // Failures before anything is written.
   SalesOrder none;

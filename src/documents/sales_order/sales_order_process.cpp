@@ -8,6 +8,7 @@
 #include "documents/document_support.h"
 #include "documents/layout.h"
 #include "documents/postings.h"
+#include "documents/sales_postings.h"
 #include "frame/modules.h"
 #include "frame/numbering.h"
 #include "qlnsales/cash_memo.h"
@@ -30,19 +31,6 @@ const NumberingTables kTables{"Sales_Order_Master",
                               "Sales_Ord_No",
                               "Invalid Sales Order No",
                               "Error while Processing, Invalid Temporary Sales Order No."};
-
-// Restores the header-only flag when a call ends, however it ends.
-class HeaderOnly {
- public:
-  explicit HeaderOnly(bool& flag) : flag_(flag), was_(flag) { flag_ = true; }
-  ~HeaderOnly() { flag_ = was_; }
-  HeaderOnly(const HeaderOnly&) = delete;
-  HeaderOnly& operator=(const HeaderOnly&) = delete;
-
- private:
-  bool& flag_;
-  bool was_;
-};
 
 // Where the order's goods leave from: the location stored with the order (the read-back does not
 // load it), else the one the caller set.
@@ -111,10 +99,6 @@ Record LineOf(const Row& l, const Location& at) {
   CopyIfSet(line, "Proj_No", l, "Proj_No");
   line.Set("Location_ID", at.id).Set("Location_Name", at.name);
   return line;
-}
-
-void Check(const ModuleError& err) {
-  if (err) throw Error(*err);
 }
 
 }  // namespace
