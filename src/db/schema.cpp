@@ -452,6 +452,7 @@ std::vector<std::string> CreateViews(Engine engine) {
       "LEFT JOIN Customer_Address A ON A.Customer_Code = M.Customer_Code AND "
       "A.Address_Code = M.Address_Code "
       "WHERE M.Processed_Flag = 1 AND M.Cancel_Flag = 0 AND M.Paid_Flag = 0 AND "
+      "NOT EXISTS (SELECT 1 FROM Cash_Memo_Master C WHERE C.Cash_Memo_No = M.Source_No) AND "
       "D.Delivery_Qty > D.Invoiced_Qty "
       "UNION ALL "
       "SELECT CAST('Direct' AS TEXT), M.Direct_Delivery_No, M.Direct_Delivery_Identity, " +

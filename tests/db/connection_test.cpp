@@ -204,7 +204,7 @@ TEST_F(ConnectionTest, SchemaCreationIsVersionedAndRepeatable) {
   EXPECT_EQ(Count("QLNSales_Schema"), 1);
   EXPECT_EQ(Count("Currency_Master"), before);
   EXPECT_FALSE(refdata::AddSampleCompany(*conn));
-  for (const auto& table : db::SchemaTables()) EXPECT_GE(Count(table), 0) << table;
+  for (const auto& table : db::SchemaTables()) EXPECT_NO_THROW(Count(table)) << table;
 
   // A database of version 2 gains the column its cash memo lines now keep, and no row is lost.
   Record().Set("SL_No", 1).Set("Cash_Memo_No", "0101CHM9").Insert(*conn, "Cash_Memo_Detail");

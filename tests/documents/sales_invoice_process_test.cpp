@@ -642,6 +642,23 @@ TEST_F(SalesInvoiceProcessTest, AnInvoiceNumberedOffLineIsPostedOnceWhenSynchron
   EXPECT_EQ(SnapshotDiff(before, TakeSnapshot(*conn)), "");
 }
 
+TEST_F(SalesInvoiceProcessTest, ALineKnownByItsNameIsCreditedItsAmountNetOfItsDiscount) {
+  // An hour of installation at 30 with 3 off: the line is worth 27, and so is the invoice.
+  Line installation = Installation();
+  installation.amount = 27;
+  SalesInvoice s = Invoice(Draft({installation}));
+  ASSERT_TRUE(s.Process_Invoice()) << s.ErrDesc();
+  const std::map<std::string, double> expected{{"01011200", 27}, {"01024100", -27}};
+  EXPECT_EQ(Ledger(s.SalesInvNo), expected);
+  // A local invoice's foreign-currency side is its local amount.
+  EXPECT_DOUBLE_EQ(Scalar("SELECT FC_Credit_Amount FROM General_Ledger WHERE Document_No = ? AND "
+                          "Account_No = '01024100'",
+                          {Value(s.SalesInvNo)})
+                       .ToDouble(),
+                   27);
+  ExpectCleanBooks();
+}
+
 TEST_F(SalesInvoiceProcessTest, AFailureLeavesNothingWritten) {
   struct Case {
     const char* what;
@@ -674,6 +691,16 @@ TEST_F(SalesInvoiceProcessTest, AFailureLeavesNothingWritten) {
       {"more than was delivered", line("Sales_Inv_Qty", 1000.0), "Invalid Item Details"},
       {"goods coming back", line("Sales_Inv_Qty", -10.0), "Invalid Item Details"},
       {"another customer's deliveries", stored("Customer_Code", Value("01C001")),
+       "Invalid Item Details"},
+      // Saved while the deliveries were to bill; since then one was paid by a cash memo, one
+      // cancelled.
+      {"a delivery paid since",
+       [this](SalesInvoice&) { conn->Execute("UPDATE Delivery_Master SET Paid_Flag = 1"); },
+       "Invalid Item Details"},
+      {"a delivery cancelled since",
+       [this](SalesInvoice&) {
+         conn->Execute("UPDATE Direct_Delivery_Master SET Cancel_Flag = 1");
+       },
        "Invalid Item Details"},
       {"a negative tax", stored("Sales_Inv_Tax_Amount", -1.0), "Invalid Tax Amount"},
       {"tax without a code", stored("TaxCode", Value("")), "Invalid Tax Code"},
@@ -739,6 +766,8 @@ TEST_F(SalesInvoiceProcessTest, AFailureLeavesNothingWritten) {
     conn->Execute("DELETE FROM Sales_Invoice_Detail");
     conn->Execute("DELETE FROM Sales_Invoice_Master");
     conn->Execute("DELETE FROM Default_Sales_Preferences");
+    conn->Execute("UPDATE Delivery_Master SET Paid_Flag = 0");
+    conn->Execute("UPDATE Direct_Delivery_Master SET Cancel_Flag = 0");
     refdata::SetSalesPreferences(*conn, "01", "01");
     refdata::SetSalesPreferences(*conn, "01", "02");
   }

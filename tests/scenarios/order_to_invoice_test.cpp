@@ -153,10 +153,54 @@ TEST_F(SalesScenario, CreditOrdersAreDeliveredAndInvoiced) {
   EXPECT_EQ(Balance("01014100") - sales, -120);
   ExpectBooksClean();
 
-  // Nothing of it is left to invoice.
+  // Nothing of it is left to invoice, nor to be paid for again by a cash memo.
   SalesInvoice list = Invoice();
   ASSERT_TRUE(list.Get_Delivery_Details()) << list.ErrDesc();
   EXPECT_EQ(list.InvoiceGridName->Rows(), 1);
+  auto memo_grid = std::make_shared<MemoryGrid>(2, 22);
+  Fill(*memo_grid, 1,
+       {{1, "P100"},
+        {2, "Printer Paper A4"},
+        {5, "Box"},
+        {6, "12"},
+        {7, "2"},
+        {8, "30"},
+        {11, "60"},
+        {12, "60"},
+        {14, "30"},
+        {19, "0"},
+        {20, "Showroom"},
+        {21, "2"}});
+  auto memo = CreateObject("QLNSales.CashMemo");
+  const std::pair<const char*, Value> memo_properties[] = {
+      {"AdoDBConnectionObject", Value(conn)},
+      {"ADOConnectionString", Value(cs)},
+      {"CMGridName", Value(ObjectRef(memo_grid))},
+      {"CompanyPrefix", Value("01")},
+      {"BranchPrefix", Value("01")},
+      {"DocumentPrefix", Value("CHM")},
+      {"CustomerCode", Value("01C001")},
+      {"CustomerName", Value("Gulf Traders")},
+      {"PaymentType", Value("Cash")},
+      {"CurrencyCode", Value("BHD")},
+      {"CashMemoDate", Value(Date::FromYmd(2026, 12, 8))},
+      {"CashMemoSubTotal", Value(60.0)},
+      {"CashMemoFCSubTotal", Value(60.0)},
+      {"CashMemoTotalAmount", Value(60.0)},
+      {"CashMemoFCTotalAmount", Value(60.0)},
+      {"ReferenceNo", Value("0101DEL1")},
+      {"ReferenceDocumentName", Value("Delivery")},
+      {"ReferencePrefix", Value("DEL")},
+      {"AmtDig", Value(3.0)},
+      {"LastUpdate", Value(Date::FromYmd(2026, 12, 8))},
+      {"OnlineFlag", Value(true)}};
+  for (const auto& [name, value] : memo_properties) memo->Set(name, value);
+  ASSERT_TRUE(memo->Invoke("Create_CashMemo", {Value(true)}).ToBool())
+      << memo->Get("ErrDesc").ToText();
+  EXPECT_FALSE(memo->Invoke("Process").ToBool());
+  EXPECT_EQ(memo->Get("ErrDesc").ToText(), "Already Processed");
+  EXPECT_EQ(Count("Cash_Memo_Master", "process_Flag = 1"), 0);
+  EXPECT_EQ(CustomerBalance() - customer, 120);
 
   // Delivered only: the office invoices it later from the list, in two parts.
   Preferences(false, false, true, false);
@@ -248,10 +292,15 @@ TEST_F(SalesScenario, ACashOrderIsPaidByItsCashMemo) {
   EXPECT_EQ(Balance("01011000") - cash, 120);
   EXPECT_EQ(Balance("01014000") - sales, -120);
   EXPECT_EQ(CustomerBalance(), customer);
-  // The paid delivery is never offered for invoicing.
+  // The paid delivery is never offered for invoicing, nor one made from a cash memo, which is
+  // paid for whatever its flag says.
+  conn->Execute(
+      "UPDATE Delivery_Master SET Paid_Flag = 0, Source_No = (SELECT Cash_Memo_No "
+      "FROM Cash_Memo_Master)");
   SalesInvoice list = Invoice();
   ASSERT_TRUE(list.Get_Delivery_Details()) << list.ErrDesc();
   EXPECT_EQ(list.InvoiceGridName->Rows(), 1);
+  conn->Execute("UPDATE Delivery_Master SET Paid_Flag = 1, Source_No = ?", {Value(number)});
   ExpectBooksClean();
 }
 

@@ -128,6 +128,27 @@ void MarkSourcePaid(const C& c, Connection& conn) {
       .Update(conn, master, Record().Set(key, Trim(c.ReferenceNo)));
 }
 
+// A source is paid by one memo, and a delivery billed by an invoice is not paid again by a memo:
+// the customer would pay twice for the same goods. (Its paid flag alone does not tell: the front
+// end may mark the source paid before it processes the memo.)
+void RefuseSettledSource(const C& c, Connection& conn, const std::string& number) {
+  const SourceKind kind = SourceOf(c);
+  if (kind == SourceKind::kNone) return;
+  const Value source(Trim(c.ReferenceNo));
+  if (!conn.Query("SELECT Cash_Memo_No FROM Cash_Memo_Master WHERE Reference_No = ? AND "
+                  "Cash_Memo_No <> ? AND process_Flag <> 0",
+                  {source, Value(number)})
+           .empty())
+    throw Error("Already Processed");
+  if (kind == SourceKind::kOrder) return;
+  const char* sql =
+      kind == SourceKind::kDelivery
+          ? "SELECT Invoiced_Flag FROM Delivery_Master WHERE Delivery_No = ?"
+          : "SELECT Invoiced_Flag FROM Direct_Delivery_Master WHERE Direct_Delivery_No = ?";
+  auto rs = conn.Query(sql, {source});
+  if (!rs.empty() && rs.front().Flag("Invoiced_Flag")) throw Error("Already Processed");
+}
+
 // A memo made from an order delivers what the order has not delivered yet, once, when it is
 // numbered: each line's share is kept on the line (it is what leaves stock with the memo, then or
 // at the synchronisation) and added to the order line's delivered quantity, so no later delivery
@@ -421,6 +442,7 @@ bool CashMemo::Process_CashMemo() {
     }
     auto lines = ReadMemoLines(*conn, numbering.temporary_number());
     CheckFigures(*this, lines);
+    if (mode.UpdatesSources()) RefuseSettledSource(*this, *conn, numbering.temporary_number());
     Record extra;
     extra.Set("process_Flag", 1).Set("Delivered_Flag", 1);
     if (PaymentOf(PaymentType) == Payment::kCash)

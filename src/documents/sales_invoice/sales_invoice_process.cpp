@@ -75,12 +75,12 @@ std::vector<InvoiceLine> ReadInvoiceLines(Connection& conn, const std::string& n
   return lines;
 }
 
-// What a line credits to sales, in the local currency: a line with an item code its amount,
-// rounded and taken at the exchange rate; a line known only by its name its quantity at its unit
-// price. Free lines credit nothing.
+// What a line credits to sales, in the local currency: its amount, rounded and taken at the
+// exchange rate. A line known only by its name is credited its amount too, not its quantity at
+// its unit price: the amount is net of the line's discounts, as the total it adds up to.
+// Free lines credit nothing.
 double SalesCredit(const C& c, const InvoiceLine& l) {
   if (l.free()) return 0;
-  if (!l.by_code()) return l.qty * l.unit_price;
   const int places = convert::DecimalPlaces(c.AmtDig);
   return convert::RoundHalfEven(convert::RoundHalfEven(l.amount, places) * c.ExchangeRate, places);
 }
@@ -123,8 +123,10 @@ void CheckFigures(const C& c, const std::vector<InvoiceLine>& lines) {
 // Each delivery line billed is invoiced by the line's quantity, and its delivery flagged as
 // invoiced even when part of it is still to bill (the list of deliveries to invoice goes by the
 // lines' quantities, not by the flag). The delivery line is found by its delivery, its serial
-// and its item (by code, or by name when the line has no code); a line that cannot be found, that
-// would bill more than was delivered, or whose delivery is another customer's fails the call.
+// and its item (by code, or by name when the line has no code). A line that cannot be found,
+// that would bill more than was delivered, or whose delivery is another customer's, not (or no
+// longer) to bill (unprocessed, cancelled, or paid by a cash memo, before or since the invoice was
+// saved) fails the call: goods are billed once.
 void InvoiceDeliveries(const C& c, Connection& conn, const std::vector<InvoiceLine>& lines) {
   std::set<std::pair<bool, std::string>> flagged;
   for (const auto& l : lines) {
@@ -142,9 +144,14 @@ void InvoiceDeliveries(const C& c, Connection& conn, const std::vector<InvoiceLi
     conn.ExecuteExpecting(
         std::string("UPDATE ") + detail +
             " SET Invoiced_Qty = Invoiced_Qty + ?, Last_Update = ? WHERE " + number + " = ? AND " +
-            (by_code ? "Item_Code" : "Item_Name") +
-            " = ? AND SL_No = ? AND Invoiced_Qty + ? <= " + delivered + " + ? AND " + number +
-            " IN (SELECT " + number + " FROM " + master + " WHERE Customer_Code = ?)",
+            (by_code ? "Item_Code" : "Item_Name") + " = ? AND SL_No = ? AND Invoiced_Qty + ? <= " +
+            delivered + " + ? AND " + number + " IN (SELECT " + number + " FROM " + master +
+            " WHERE Customer_Code = ? AND Processed_Flag = 1 AND Cancel_Flag = 0 AND Paid_Flag = "
+            "0" +
+            (l.from_order ? " AND NOT EXISTS (SELECT 1 FROM Cash_Memo_Master C WHERE "
+                            "C.Cash_Memo_No = Delivery_Master.Source_No)"
+                          : "") +
+            ")",
         {Value(l.qty), Stamp(detail, c.LastUpdate), Value(l.delivery_no),
          Value(by_code ? l.item : l.item_name), Value(l.delivery_sl_no), Value(l.qty),
          Value(1e-9 * std::max(1.0, std::fabs(l.qty))), Value(Trim(c.CustomerCode))},
@@ -240,7 +247,10 @@ class Posting {
       label = "Sales Account : ItemName - " + Trim(l.item_name);
     }
     // A foreign invoice's foreign-currency credit is the line's own foreign-currency amount.
-    Check(PostLedgerLine(d_.ledger, account, label, 0, SalesCredit(c_, l), 0, Round(l.fc_amount)));
+    // A foreign invoice's line is credited its foreign amount in the foreign currency; a local
+    // one the local amount in both.
+    Check(PostLedgerLine(d_.ledger, account, label, 0, SalesCredit(c_, l), 0,
+                         Round(c_.ForeignCurrencyFlag ? l.fc_amount : l.amount)));
   }
 
   void Discount() {
