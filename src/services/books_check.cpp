@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <tuple>
 
 #include "base/convert.h"
 #include "frame/numbering.h"
@@ -355,6 +356,26 @@ class Inspection {
                  std::to_string(processed) + " processed)";
     }
     report_.checked.push_back("documents: " + summary);
+    CheckInvoicedQuantities();
+  }
+
+  // A delivery line is never billed beyond what it delivered.
+  void CheckInvoicedQuantities() {
+    for (const auto& [detail, number, quantity] :
+         {std::tuple{"Delivery_Detail", "Delivery_No", "Delivery_Qty"},
+          std::tuple{"Direct_Delivery_Detail", "Direct_Delivery_No", "Direct_Delivery_Qty"}}) {
+      auto lines =
+          conn_.Query(std::string("SELECT ") + number + " AS Number, SL_No, " + "Invoiced_Qty, " +
+                      quantity + " AS Delivered FROM " + detail + " WHERE Invoiced_Qty > " +
+                      quantity + " ORDER BY " + number + ", SL_No");
+      for (std::size_t i = 0; i < lines.size(); ++i) {
+        Row r = lines[i];
+        if (r.Double("Invoiced_Qty") <= r.Double("Delivered") + 1e-9) continue;
+        Violation("Line " + r.Text("SL_No") + " of " + detail + " " + r.Text("Number") +
+                  " is invoiced " + N(r.Double("Invoiced_Qty")) + ", more than the " +
+                  N(r.Double("Delivered")) + " delivered");
+      }
+    }
   }
 
   // A processed document that bills its customer has a receivable line and ledger lines (which

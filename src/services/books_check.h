@@ -40,7 +40,8 @@ struct BooksReport {
 //   were lost. Some postings without the others are always a violation.
 // - a processed sales invoice with lines (an opening-balance invoice has none and posts its
 //   receivable alone) has a receivable line and ledger lines under its number; with neither it
-//   counts as awaiting synchronisation, and one without the other is a violation.
+//   counts as awaiting synchronisation, and one without the other is a violation;
+// - no delivery or direct-delivery line is invoiced beyond the quantity it delivered.
 BooksReport InspectBooks(Connection& conn);
 
 // The violations of InspectBooks.

@@ -250,6 +250,17 @@ TEST_F(BooksCheckTest, AProcessedInvoiceHasItsReceivableAndLedgerLinesOrAwaitsSy
   EXPECT_EQ(report.awaiting_synchronisation, std::vector<std::string>{});
   receivable("0101INV2", 0);
   EXPECT_EQ(Books(), std::vector<std::string>{});
+
+  // A delivery line billed beyond what it delivered.
+  Record().Set("Direct_Delivery_No", "0101DDL7").Insert(*conn, "Direct_Delivery_Master");
+  Record()
+      .Set("SL_No", 3)
+      .Set("Direct_Delivery_No", "0101DDL7")
+      .Set("Direct_Delivery_Qty", 2.0)
+      .Set("Invoiced_Qty", 2.5)
+      .Insert(*conn, "Direct_Delivery_Detail");
+  EXPECT_EQ(Books(), std::vector<std::string>{"Line 3 of Direct_Delivery_Detail 0101DDL7 is "
+                                              "invoiced 2.5, more than the 2 delivered"});
 }
 
 }  // namespace
