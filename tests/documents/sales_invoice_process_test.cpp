@@ -690,6 +690,7 @@ TEST_F(SalesInvoiceProcessTest, AFailureLeavesNothingWritten) {
        "Invalid Discount Amount"},
       {"more than was delivered", line("Sales_Inv_Qty", 1000.0), "Invalid Item Details"},
       {"goods coming back", line("Sales_Inv_Qty", -10.0), "Invalid Item Details"},
+      {"a quantity too small to count", line("Sales_Inv_Qty", 1e-300), "Invalid Item Details"},
       {"another customer's deliveries", stored("Customer_Code", Value("01C001")),
        "Invalid Item Details"},
       // Saved while the deliveries were to bill; since then one was paid by a cash memo, one

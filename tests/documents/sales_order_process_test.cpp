@@ -197,6 +197,9 @@ TEST_F(SalesOrderProcessTest, ConversionsAreMadeOnceOfAProcessedOrderOfTheSameCu
   EXPECT_FALSE(o.Process_CashMemo(cash, delivered));
   EXPECT_EQ(o.ErrDesc(), "Already Processed");
   EXPECT_EQ(Count("Cash_Memo_Master"), 1);
+  // The memo paid the whole order, its delivery with it: no invoice will bill it.
+  EXPECT_EQ(Count("Delivery_Master", "Paid_Flag = 1"), 1);
+  EXPECT_EQ(Count("DeliveriesForInvoicingBasic"), 0);
 
   // Another customer's order is not delivered under this object's customer.
   SalesOrder other = Order("Credit");

@@ -200,6 +200,11 @@ TEST_F(SalesScenario, CreditOrdersAreDeliveredAndInvoiced) {
   EXPECT_FALSE(memo->Invoke("Process").ToBool());
   EXPECT_EQ(memo->Get("ErrDesc").ToText(), "Already Processed");
   EXPECT_EQ(Count("Cash_Memo_Master", "process_Flag = 1"), 0);
+  // Nor is the invoiced order paid again by a memo of the order itself.
+  std::vector<Value> args{Value("Cash"), Value(true)};
+  EXPECT_FALSE(first->Invoke("Process_CashMemo", args).ToBool());
+  EXPECT_EQ(first->Get("ErrDesc").ToText(), "Already Processed");
+  EXPECT_EQ(Count("Cash_Memo_Master", "process_Flag = 1"), 0);
   EXPECT_EQ(CustomerBalance() - customer, 120);
 
   // Delivered only: the office invoices it later from the list, in two parts.

@@ -126,11 +126,16 @@ void MarkSourcePaid(const C& c, Connection& conn) {
       .Set("Paid_Flag", 1)
       .Set("Last_Update", Stamp(master, c.LastUpdate))
       .Update(conn, master, Record().Set(key, Trim(c.ReferenceNo)));
+  // The memo pays the whole order: its deliveries are paid with it, so no invoice bills them.
+  if (kind == SourceKind::kOrder)
+    conn.ExecuteDeferred(
+        "UPDATE Delivery_Master SET Paid_Flag = 1, Last_Update = ? WHERE Source_No = ?",
+        {Stamp("Delivery_Master", c.LastUpdate), Value(Trim(c.ReferenceNo))});
 }
 
-// A source is paid by one memo, and a delivery billed by an invoice is not paid again by a memo:
-// the customer would pay twice for the same goods. (Its paid flag alone does not tell: the front
-// end may mark the source paid before it processes the memo.)
+// A source is paid by one memo, and a delivery (or an order with a delivery) billed by an invoice
+// is not paid again by a memo: the customer would pay twice for the same goods. (Its paid flag
+// alone does not tell: the front end may mark the source paid before it processes the memo.)
 void RefuseSettledSource(const C& c, Connection& conn, const std::string& number) {
   const SourceKind kind = SourceOf(c);
   if (kind == SourceKind::kNone) return;
@@ -140,9 +145,11 @@ void RefuseSettledSource(const C& c, Connection& conn, const std::string& number
                   {source, Value(number)})
            .empty())
     throw Error("Already Processed");
-  if (kind == SourceKind::kOrder) return;
+  // An order is billed by invoicing its deliveries.
   const char* sql =
-      kind == SourceKind::kDelivery
+      kind == SourceKind::kOrder
+          ? "SELECT MAX(Invoiced_Flag) AS Invoiced_Flag FROM Delivery_Master WHERE Source_No = ?"
+      : kind == SourceKind::kDelivery
           ? "SELECT Invoiced_Flag FROM Delivery_Master WHERE Delivery_No = ?"
           : "SELECT Invoiced_Flag FROM Direct_Delivery_Master WHERE Direct_Delivery_No = ?";
   auto rs = conn.Query(sql, {source});

@@ -98,8 +98,10 @@ void CheckFigures(const C& c, const std::vector<InvoiceLine>& lines) {
         !Storable(l.unit_qty) || !Storable(l.qty * l.unit_qty) || !Storable(l.unit_price) ||
         !Storable(credit))
       throw Error("Invalid Item Details");
-    // An invoice bills goods delivered: what comes back is a sales return's.
-    if (!(l.qty > 0)) throw Error("Invalid Item Details");
+    // An invoice bills goods delivered: what comes back is a sales return's. Quantities are
+    // counted to the millionth; less than that would bill goods without taking them off the
+    // delivery.
+    if (!(l.qty >= 1e-6)) throw Error("Invalid Item Details");
     sales += credit;
   }
   // A discount beyond the goods would bill the customer less than nothing.
