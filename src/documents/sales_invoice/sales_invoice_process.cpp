@@ -248,7 +248,6 @@ class Posting {
       account = BranchSalesAccount(l.delivery_no);
       label = "Sales Account : ItemName - " + Trim(l.item_name);
     }
-    // A foreign invoice's foreign-currency credit is the line's own foreign-currency amount.
     // A foreign invoice's line is credited its foreign amount in the foreign currency; a local
     // one the local amount in both.
     Check(PostLedgerLine(d_.ledger, account, label, 0, SalesCredit(c_, l), 0,
