@@ -67,6 +67,17 @@ ModuleError LocationOut(const ConnectionRef& conn, const std::string& company,
   return Call(stock, "UpdateLocationStock", {Value(mode)});
 }
 
+ModuleError MoveOrderedQty(const ConnectionRef& conn, const std::string& branch,
+                           const std::string& item, double base_qty, const std::string& direction,
+                           const Value& last_update) {
+  auto inventory = NewModule("QLNInventory.Inventory", {{"AdoConnectionObject", Value(conn)},
+                                                        {"BranchPrefix", Value(branch)},
+                                                        {"ItemCode", Value(item)},
+                                                        {"ItemQuantity", Value(base_qty)}});
+  if (!last_update.IsEmpty()) inventory->Set("LastUpdate", last_update);
+  return Call(inventory, "Update_Item_OrderedQty", {Value(direction)});
+}
+
 bool HasPostings(Connection& conn, const std::string& document_no) {
   auto rs = conn.Query(
       "SELECT (SELECT COUNT(*) FROM General_Ledger WHERE Document_No = ?) + (SELECT COUNT(*) FROM "

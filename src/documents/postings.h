@@ -43,6 +43,12 @@ ModuleError LocationOut(const ConnectionRef& conn, const std::string& company,
                         const std::string& location_name, double quantity, const std::string& unit,
                         const Value& last_update, std::int32_t mode = 1);
 
+// Moves an item's ordered quantity by `base_qty` in `direction` ("Increase" when an order is
+// processed, "Decrease" when its goods go out). The stamp is handed on when given.
+ModuleError MoveOrderedQty(const ConnectionRef& conn, const std::string& branch,
+                           const std::string& item, double base_qty, const std::string& direction,
+                           const Value& last_update = {});
+
 // A document counts as posted once ledger lines or stock movements carry its number. Postings are
 // made once: synchronising a document that has them answers "Already Processed".
 bool HasPostings(Connection& conn, const std::string& document_no);

@@ -10,16 +10,8 @@ namespace {
 
 class SalesOrderProcessTest : public DbTest {
  protected:
-  // The branch's sales preferences: what an on-line order makes of itself.
-  void Preferences(bool cash_delivery, bool cash_memo, bool credit_delivery, bool credit_invoice) {
-    conn->Execute(
-        "UPDATE Default_Sales_Preferences SET Cash_SO_Delivery_Flag = ?, Cash_SO_Cash_Memo_Flag = "
-        "?, Credit_SO_Delivery_Flag = ?, Credit_SO_Invoice_Flag = ? WHERE Branch_Prefix = '01'",
-        {Value(cash_delivery ? 1 : 0), Value(cash_memo ? 1 : 0), Value(credit_delivery ? 1 : 0),
-         Value(credit_invoice ? 1 : 0)});
-  }
-  // An order at the branch's first location: two boxes of 12 sheets of paper at 30 a box, three
-  // hours of installation (a service) at 20, and 5 lamps given free.
+  // An order from the showroom (location 2): two boxes of 12 sheets of paper at 30 a box, three
+  // hours of installation (a service) at 20, and a lamp given free.
   SalesOrder Order(const char* payment) {
     auto grid = std::make_shared<MemoryGrid>(5, 18);
     Fill(*grid, 1,
@@ -81,7 +73,6 @@ class SalesOrderProcessTest : public DbTest {
     o.SalesLogPrefix = "SLG";
     o.OnlineFlag = true;
     EXPECT_TRUE(o.Create_Order()) << o.ErrDesc();
-    // The lamps are at the showroom (location 2); the paper at location 1 only.
     return o;
   }
   double Stock(const char* item) {
@@ -105,7 +96,7 @@ class SalesOrderProcessTest : public DbTest {
 };
 
 TEST_F(SalesOrderProcessTest, NumbersTheOrderAndRaisesOrderedQuantitiesInBaseUnits) {
-  Preferences(false, false, false, false);
+  SetOrderConversions(*conn, false, false, false, false);
   SalesOrder o = Order("Credit");
   const std::string temporary = o.SalesOrdNo;
   ASSERT_TRUE(o.Process_Order()) << o.ErrDesc();
@@ -161,7 +152,7 @@ TEST_F(SalesOrderProcessTest, NumbersTheOrderAndRaisesOrderedQuantitiesInBaseUni
 }
 
 TEST_F(SalesOrderProcessTest, ConversionsAreMadeOnceOfAProcessedOrderOfTheSameCustomer) {
-  Preferences(false, false, false, false);
+  SetOrderConversions(*conn, false, false, false, false);
   SalesOrder o = Order("Credit");
   std::string credit = "Credit", cash = "Cash";
   // A temporary order is renumbered when processed: nothing may point at its temporary number.
@@ -174,7 +165,7 @@ TEST_F(SalesOrderProcessTest, ConversionsAreMadeOnceOfAProcessedOrderOfTheSameCu
   ASSERT_TRUE(o.Process_Delivery(credit, false)) << o.ErrDesc();
   EXPECT_FALSE(o.Process_Delivery(credit, false));
   EXPECT_EQ(o.ErrDesc(), "Already Processed");
-  Preferences(false, false, true, true);
+  SetOrderConversions(*conn, false, false, true, true);
   EXPECT_FALSE(o.GenerateDefaults());
   EXPECT_EQ(o.ErrDesc(), "Already Processed");
   EXPECT_EQ(Count("Delivery_Master"), 1);
@@ -207,7 +198,7 @@ TEST_F(SalesOrderProcessTest, ConversionsAreMadeOnceOfAProcessedOrderOfTheSameCu
   other.CustomerName = "Harbour Marine Supplies";
   other.SalesOrdNo.clear();
   ASSERT_TRUE(other.Create_Order()) << other.ErrDesc();
-  Preferences(false, false, false, false);
+  SetOrderConversions(*conn, false, false, false, false);
   ASSERT_TRUE(other.Process_Order()) << other.ErrDesc();
   o.SalesOrdNo = other.SalesOrdNo;
   EXPECT_FALSE(o.Process_Delivery(credit, false));
@@ -252,7 +243,7 @@ TEST_F(SalesOrderProcessTest, OffLineThenSynchronisedRaisesOrderedQuantitiesOnce
 }
 
 TEST_F(SalesOrderProcessTest, ACreditOrderIsDeliveredOnceFromItsOwnLocation) {
-  Preferences(false, false, true, false);
+  SetOrderConversions(*conn, false, false, true, false);
   SalesOrder o = Order("Credit");
   const double paper = Stock("01P100"), lamps = Stock("01P300");
   ASSERT_TRUE(o.Process_Order()) << o.ErrDesc();
@@ -289,7 +280,7 @@ TEST_F(SalesOrderProcessTest, ACreditOrderIsDeliveredOnceFromItsOwnLocation) {
 
   // The same object takes a second order with the invoice preference alone: nothing of this
   // order was delivered, so nothing is billed, least of all the first order's delivery.
-  Preferences(false, false, false, true);
+  SetOrderConversions(*conn, false, false, false, true);
   o.SalesOrdNo.clear();
   ASSERT_TRUE(o.Create_Order()) << o.ErrDesc();
   ASSERT_TRUE(o.Process_Order()) << o.ErrDesc();
@@ -302,7 +293,7 @@ TEST_F(SalesOrderProcessTest, ACreditOrderIsDeliveredOnceFromItsOwnLocation) {
 
 TEST_F(SalesOrderProcessTest, ACashOrderBecomesACashMemoWithGoodsOutOnce) {
   // Delivered and paid at once: the delivery takes the goods, the memo takes the cash.
-  Preferences(true, true, false, false);
+  SetOrderConversions(*conn, true, true, false, false);
   SalesOrder o = Order("Cash");
   const double paper = Stock("01P100");
   const double cash = Balance("01011000");
@@ -324,7 +315,7 @@ TEST_F(SalesOrderProcessTest, ACashOrderBecomesACashMemoWithGoodsOutOnce) {
   ExpectBooksClean();
 
   // A memo alone delivers the order itself, and takes it off order.
-  Preferences(false, true, false, false);
+  SetOrderConversions(*conn, false, true, false, false);
   SalesOrder memo_only = Order("Cash");
   ASSERT_TRUE(memo_only.Process_Order()) << memo_only.ErrDesc();
   EXPECT_EQ(Count("Stock_Movement", "Document_No = '0101CHM2'"), 2);

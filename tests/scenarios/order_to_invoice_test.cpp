@@ -29,13 +29,6 @@ class SalesScenario : public DbTest {
     for (const auto& [name, value] : properties) customer->Set(name, value);
     ASSERT_TRUE(customer->Invoke("Create_Customer").ToBool()) << customer->Get("ErrDesc").ToText();
   }
-  void Preferences(bool cash_delivery, bool cash_memo, bool credit_delivery, bool credit_invoice) {
-    conn->Execute(
-        "UPDATE Default_Sales_Preferences SET Cash_SO_Delivery_Flag = ?, Cash_SO_Cash_Memo_Flag = "
-        "?, Credit_SO_Delivery_Flag = ?, Credit_SO_Invoice_Flag = ? WHERE Branch_Prefix = '01'",
-        {Value(cash_delivery ? 1 : 0), Value(cash_memo ? 1 : 0), Value(credit_delivery ? 1 : 0),
-         Value(credit_invoice ? 1 : 0)});
-  }
   // Two boxes of 12 sheets of paper at 30 a box, three hours of installation at 20, a lamp given
   // free: 120 in all, made by class name and processed on-line.
   ObjectRef ProcessedOrder(const char* payment) {
@@ -138,7 +131,7 @@ TEST_F(SalesScenario, CreditOrdersAreDeliveredAndInvoiced) {
   const double receivable = Balance("01011200"), sales = Balance("01014100");
 
   // On-line, with both credit preferences: delivered from the showroom and invoiced at once.
-  Preferences(false, false, true, true);
+  SetOrderConversions(*conn, false, false, true, true);
   auto first = ProcessedOrder("Credit");
   EXPECT_EQ(Count("Delivery_Master", "Delivery_No = '0101DEL1' AND Invoiced_Flag = 1"), 1);
   EXPECT_EQ(Count("Sales_Invoice_Master", "Sales_Inv_No = '0101INV1' AND Processed_Flag = 1"), 1);
@@ -208,7 +201,7 @@ TEST_F(SalesScenario, CreditOrdersAreDeliveredAndInvoiced) {
   EXPECT_EQ(CustomerBalance() - customer, 120);
 
   // Delivered only: the office invoices it later from the list, in two parts.
-  Preferences(false, false, true, false);
+  SetOrderConversions(*conn, false, false, true, false);
   auto second = ProcessedOrder("Credit");
   EXPECT_EQ(Count("Sales_Invoice_Master"), 1);
   EXPECT_EQ(Stock("01P100"), paper - 48);
@@ -269,7 +262,7 @@ TEST_F(SalesScenario, CreditOrdersAreDeliveredAndInvoiced) {
 
   // A third order billed at once: its invoice's lines are numbered 1 to 3 like every invoice's,
   // whatever other invoices hold.
-  Preferences(false, false, true, true);
+  SetOrderConversions(*conn, false, false, true, true);
   auto third = ProcessedOrder("Credit");
   auto numbers = conn->Query(
       "SELECT SL_No FROM Sales_Invoice_Detail WHERE Sales_Inv_No = '0101INV4' ORDER BY SL_No");
@@ -281,7 +274,7 @@ TEST_F(SalesScenario, CreditOrdersAreDeliveredAndInvoiced) {
 }
 
 TEST_F(SalesScenario, ACashOrderIsPaidByItsCashMemo) {
-  Preferences(true, true, false, false);
+  SetOrderConversions(*conn, true, true, false, false);
   const double customer = CustomerBalance(), paper = Stock("01P100");
   const double cash = Balance("01011000"), sales = Balance("01014000");
   auto order = ProcessedOrder("Cash");

@@ -82,4 +82,13 @@ void Fill(Grid& grid, std::int32_t row, const std::vector<std::pair<int, std::st
   for (const auto& [col, text] : cells) grid.SetTextMatrix(row, col, text);
 }
 
+void SetOrderConversions(Connection& conn, bool cash_delivery, bool cash_memo, bool credit_delivery,
+                         bool credit_invoice) {
+  conn.Execute(
+      "UPDATE Default_Sales_Preferences SET Cash_SO_Delivery_Flag = ?, Cash_SO_Cash_Memo_Flag = ?, "
+      "Credit_SO_Delivery_Flag = ?, Credit_SO_Invoice_Flag = ? WHERE Branch_Prefix = '01'",
+      {Value(cash_delivery ? 1 : 0), Value(cash_memo ? 1 : 0), Value(credit_delivery ? 1 : 0),
+       Value(credit_invoice ? 1 : 0)});
+}
+
 }  // namespace qlnsales::testing

@@ -18,6 +18,10 @@ bool UsingPostgres();
 // Sets the cells of one grid row: {column, text} pairs.
 void Fill(Grid& grid, std::int32_t row, const std::vector<std::pair<int, std::string>>& cells);
 
+// What branch 01's sales preferences make of an order processed on-line.
+void SetOrderConversions(Connection& conn, bool cash_delivery, bool cash_memo, bool credit_delivery,
+                         bool credit_invoice);
+
 class DbTest : public ::testing::Test {
  protected:
   void SetUp() override;

@@ -352,14 +352,9 @@ class Posting {
       PostCostPair(h_, accounts, kCostLabels, g, g.value);
       KeepLineValue(doc, kGoods, g);
       // What the memo delivers of an order is no longer on order, as with a delivery.
-      if (from_order) {
-        auto inventory = NewModule("QLNInventory.Inventory",
-                                   {{"AdoConnectionObject", Value(c_.AdoDBConnectionObject)},
-                                    {"BranchPrefix", Value(c_.BranchPrefix)},
-                                    {"ItemCode", Value(g.item)},
-                                    {"ItemQuantity", Value(g.unit_qty * g.qty)}});
-        Check(Call(inventory, "Update_Item_OrderedQty", {Value("Decrease")}));
-      }
+      if (from_order)
+        Check(MoveOrderedQty(c_.AdoDBConnectionObject, c_.BranchPrefix, g.item, g.unit_qty * g.qty,
+                             "Decrease"));
     }
     for (const auto& g : out) MovementOut(doc, g);
   }

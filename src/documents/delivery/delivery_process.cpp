@@ -133,12 +133,8 @@ void PostGoods(Delivery& d, const ResultSet& rows) {
   for (const auto& l : lines) {
     if (!l.stock()) continue;
     LocationStockOut(doc, kGoods, l);
-    auto inventory = NewModule("QLNInventory.Inventory",
-                               {{"AdoConnectionObject", Value(d.AdoDBConnectionObject)},
-                                {"BranchPrefix", Value(d.BranchPrefix)},
-                                {"ItemCode", Value(l.item)},
-                                {"ItemQuantity", Value(l.unit_qty * l.qty)}});
-    if (auto err = Call(inventory, "Update_Item_OrderedQty", {Value("Decrease")}))
+    if (auto err = MoveOrderedQty(d.AdoDBConnectionObject, d.BranchPrefix, l.item,
+                                  l.unit_qty * l.qty, "Decrease"))
       throw Error(*err);
   }
 }

@@ -299,10 +299,6 @@ void FillFromDelivery(Grid& grid, std::int32_t i, const Row& d, int places) {
   number(31, "Delivery_Dtl_FC_Unit_Price");
 }
 
-bool ConnectionOpen(const ConnectionRef& conn) {
-  return connection_rule::IsOpen(conn);
-}
-
 }  // namespace
 
 const Layout<SalesInvoice>& documents::SalesInvoiceLayout() {
@@ -339,7 +335,7 @@ bool SalesInvoice::Get_Delivery_Details() {
 }
 
 bool SalesInvoice::Create_Sales_Invoice(std::optional<bool> Save_Detail_Flag) {
-  if (!ConnectionOpen(AdoDBConnectionObject)) return Fail("Connection not opened");
+  if (!connection_rule::IsOpen(AdoDBConnectionObject)) return Fail("Connection not opened");
   return Trap([&] {
     return CreateDocument(*this, SalesInvoiceLayout(),
                           {CompanyPrefix, BranchPrefix, DocumentPrefix},
@@ -348,7 +344,7 @@ bool SalesInvoice::Create_Sales_Invoice(std::optional<bool> Save_Detail_Flag) {
 }
 
 bool SalesInvoice::Update_Sales_Invoice() {
-  if (!ConnectionOpen(AdoDBConnectionObject)) return Fail("Connection not opened");
+  if (!connection_rule::IsOpen(AdoDBConnectionObject)) return Fail("Connection not opened");
   // Without a number the save would make an invoice nobody can find; nothing is written.
   if (Trim(SalesInvNo).empty()) return Fail("Invalid Invoice No");
   // A processed invoice has raised its deliveries' invoiced quantities (and may be posted);

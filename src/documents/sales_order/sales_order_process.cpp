@@ -1,7 +1,5 @@
 // Sales order processing: the final number, the documents the branch's preferences make of the
 // order at once (a delivery, a cash memo, an invoice), and the items' ordered quantities.
-#include <algorithm>
-
 #include "base/convert.h"
 #include "db/record.h"
 #include "db/unit_of_work.h"
@@ -163,14 +161,9 @@ bool SalesOrder::Update_Item_SORDQty(std::string& strType) {
       // An item the master does not know goes to the inventory, which says so.
       if (Trim(l.Text("Item_Code")).empty()) continue;
       if (!l.IsNull("Item_Type") && !IsStockType(l.Int32("Item_Type"))) continue;
-      auto inventory = NewModule(
-          "QLNInventory.Inventory",
-          {{"AdoConnectionObject", Value(AdoConnectionObject)},
-           {"ItemCode", Value(l.Text("Item_Code"))},
-           {"ItemQuantity", Value(l.Double("Sales_Ord_Ordered_Qty") * l.Double("Unit_Qty"))},
-           {"BranchPrefix", Value(BranchPrefix)},
-           {"LastUpdate", Value(LastUpdate)}});
-      Check(Call(inventory, "Update_Item_OrderedQty", {Value(strType)}));
+      Check(MoveOrderedQty(AdoConnectionObject, BranchPrefix, l.Text("Item_Code"),
+                           l.Double("Sales_Ord_Ordered_Qty") * l.Double("Unit_Qty"), strType,
+                           Value(LastUpdate)));
     }
     return true;
   });
