@@ -11,6 +11,7 @@
 #include "qlnsales/grid.h"
 #include "qlnsales/sales_invoice.h"
 #include "qlnsales/sales_order.h"
+#include "qlnsales/sales_return.h"
 #include "qlnsales/tax_authorities.h"
 #include "qlnsales/tax_codes.h"
 #include "services/service_object.h"
@@ -34,6 +35,7 @@ void RegisterBuiltins(const std::function<void(std::string_view, Factory)>& add)
   add("QLNSales.DirectDelivery", Make<DirectDelivery>());
   add("QLNSales.CashMemo", Make<CashMemo>());
   add("QLNSales.SalesInvoice", Make<SalesInvoice>());
+  add("QLNSales.SalesReturn", Make<SalesReturn>());
   add("QLNSales.TaxCodes", Make<TaxCodes>());
   add("QLNSales.TaxAuthorities", Make<TaxAuthorities>());
   services::RegisterServices(add);

@@ -136,7 +136,8 @@ struct Layout {
   const char* number_column;  // the same name in both tables
   const char* identity_column;
   std::string C::*number;
-  std::int32_t C::*identity;
+  // The identity property: a 32-bit whole number, or a 64-bit float where the class keeps it so.
+  std::variant<std::int32_t C::*, double C::*> identity;
   ConnectionRef C::*connection;  // the connection object saves write through
   GridRef C::*grid;
   const char* grid_property;
@@ -337,7 +338,7 @@ bool CreateDocument(C& self, const Layout<C>& l, const Series& series, bool with
   if (with_lines) RequireLinesGrid(self, l);
   CounterNumbering number(CounterNumbering::kTemporary);
   if (auto err = number.Draw(self.*l.connection, series)) throw Error(*err);
-  self.*l.identity = number.identity();
+  std::visit([&](auto m) { self.*m = number.identity(); }, l.identity);
   self.*l.number = number.number();
   Connection& conn = *connection_rule::ObjectOnly(self.*l.connection);
   SaveMaster(self, l, conn);

@@ -7,6 +7,7 @@
 #include "qlnsales/direct_delivery.h"
 #include "qlnsales/sales_invoice.h"
 #include "qlnsales/sales_order.h"
+#include "qlnsales/sales_return.h"
 
 namespace qlnsales::documents {
 
@@ -15,5 +16,6 @@ const Layout<Delivery>& DeliveryLayout();
 const Layout<DirectDelivery>& DirectDeliveryLayout();
 const Layout<CashMemo>& CashMemoLayout();
 const Layout<SalesInvoice>& SalesInvoiceLayout();
+const Layout<SalesReturn>& SalesReturnLayout();
 
 }  // namespace qlnsales::documents
