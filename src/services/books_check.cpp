@@ -144,10 +144,10 @@ struct DocumentKind {
   bool posts_receivable;
 };
 
-// The sales return says what its processing posts as it is built. A cash memo's goods leave stock
-// with it only in part (a memo made from a delivery takes nothing out, one made from an order only
-// what the order had not delivered), so its postings are held by its ledger lines balancing; its
-// lines and header are checked as every document's.
+// A processed sales return is held to its own postings (CheckReturnPostings). A cash memo's goods
+// leave stock with it only in part (a memo made from a delivery takes nothing out, one made from an
+// order only what the order had not delivered), so its postings are held by its ledger lines
+// balancing; its lines and header are checked as every document's.
 const DocumentKind kDocumentKinds[] = {
     {"Sales order", "sales orders", "Sales_Order_Master", "Sales_Order_Detail", "Sales_Ord_No",
      true, false, false, false},
@@ -162,7 +162,7 @@ const DocumentKind kDocumentKinds[] = {
     {"Sales invoice", "sales invoices", "Sales_Invoice_Master", "Sales_Invoice_Detail",
      "Sales_Inv_No", false, false, false, true},
     {"Sales return", "sales returns", "Sales_Return_Master", "Sales_Return_Detail", "Sales_Rtn_No",
-     false, false, false, false},
+     true, false, false, false},
 };
 
 std::string Lower(const char* text) {
@@ -278,13 +278,15 @@ class Inspection {
                 ", which is not in the item master");
 
     auto moves = conn_.Query(
-        "SELECT Document_No, Item_Code, COUNT(*) AS Moves FROM Stock_Movement GROUP BY "
-        "Document_No, Item_Code");
+        "SELECT Document_No, Item_Code, COUNT(*) AS Moves, SUM(Base_Qty) AS Moved FROM "
+        "Stock_Movement GROUP BY Document_No, Item_Code");
     std::size_t total = 0;
     for (std::size_t i = 0; i < moves.size(); ++i) {
       Row r = moves[i];
       const auto n = static_cast<std::size_t>(r.Int64("Moves"));
       movements_[{r.Text("Document_No"), r.Text("Item_Code")}] = n;
+      if (auto moved = Amount(r["Moved"]))
+        moved_qty_[{r.Text("Document_No"), r.Text("Item_Code")}] = *moved;
       moved_documents_.insert(r.Text("Document_No"));
       total += n;
     }
@@ -357,6 +359,71 @@ class Inspection {
     }
     report_.checked.push_back("documents: " + summary);
     CheckInvoicedQuantities();
+    CheckReturnedQuantities();
+    CheckReturnPostings();
+  }
+
+  // A source line never takes back more than it holds: returned quantities count base units.
+  // (A point-of-sale memo's line of goods coming back holds less than nothing, and returns none.)
+  void CheckReturnedQuantities() {
+    for (const auto& [detail, number, quantity] :
+         {std::tuple{"Sales_Invoice_Detail", "Sales_Inv_No", "Sales_Inv_Qty"},
+          std::tuple{"Direct_Sales_Invoice_Detail", "Dir_Sales_Inv_No", "Sales_Inv_Qty"},
+          std::tuple{"Cash_Memo_Detail", "Cash_Memo_No", "Cash_Memo_Qty"},
+          std::tuple{"Delivery_Detail", "Delivery_No", "Delivery_Qty"},
+          std::tuple{"Direct_Delivery_Detail", "Direct_Delivery_No", "Direct_Delivery_Qty"}}) {
+      auto lines = conn_.Query(std::string("SELECT ") + number + " AS Number, SL_No, Return_Qty, " +
+                               quantity + " * Unit_Qty AS Base FROM " + detail +
+                               " WHERE Return_Qty > 0 AND Return_Qty > " + quantity +
+                               " * Unit_Qty ORDER BY " + number + ", SL_No");
+      for (std::size_t i = 0; i < lines.size(); ++i) {
+        Row r = lines[i];
+        const double base = r.Double("Base");
+        if (r.Double("Return_Qty") <= base + 1e-9 * std::max(1.0, std::fabs(base))) continue;
+        Violation("Line " + r.Text("SL_No") + " of " + detail + " " + r.Text("Number") + " has " +
+                  N(r.Double("Return_Qty")) + " returned, more than the " + N(base) + " it holds");
+      }
+    }
+  }
+
+  // A processed return posted its goods back: each line a cost pair under its number, each stock
+  // line (an item of type 0 or 3) its base quantity moved in. With none of them it awaits its
+  // synchronisation; ledger lines or movements without the rest are a violation.
+  void CheckReturnPostings() {
+    auto lines = conn_.Query(
+        "SELECT D.Sales_Rtn_No AS Number, D.Item_Code, D.Sales_Rtn_Qty * D.Unit_Qty AS Base, "
+        "I.Item_Code AS Known_Item, I.Item_Type FROM Sales_Return_Detail D LEFT JOIN Item_Master "
+        "I ON I.Item_Code = D.Item_Code ORDER BY D.Sales_Rtn_No, D.SL_No");
+    std::map<std::string, std::map<std::string, double>> returns;  // by number, base by item
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      Row r = lines[i];
+      const std::string no = r.Text("Number");
+      if (!IsFinalNumber(no)) continue;
+      auto& items = returns[no];
+      if (r.IsNull("Known_Item")) continue;
+      const auto type_number = Amount(r["Item_Type"]);
+      const double type = type_number ? *type_number : 0;
+      if (type != 0 && type != 3) continue;
+      auto base = Amount(r["Base"]);
+      items[r.Text("Item_Code")] += base ? *base : 0;
+    }
+    for (const auto& [no, items] : returns) {
+      const bool moved = moved_documents_.contains(no), ledger = ledger_documents_.contains(no);
+      const std::string doc = "Sales return " + no;
+      if (!moved && !ledger) {
+        report_.awaiting_synchronisation.push_back(
+            doc + " is processed off-line: no postings until it is synchronised");
+        continue;
+      }
+      if (!ledger) Violation(doc + " is processed but has no ledger lines");
+      for (const auto& [item, wanted] : items) {
+        auto it = moved_qty_.find({no, item});
+        const double found = it == moved_qty_.end() ? 0 : it->second;
+        if (Differs(found, wanted))
+          Violation(doc + " is processed but moved " + N(found) + " of item " + item +
+                    " into stock for " + N(wanted) + " returned");
+      }
+    }
   }
 
   // A delivery line is never billed beyond what it delivered.
@@ -462,6 +529,7 @@ class Inspection {
   std::map<std::string, std::set<std::string>> tainted_;  // by owner kind
   std::set<std::string> ledger_documents_, moved_documents_, receivable_documents_;
   std::map<std::pair<std::string, std::string>, std::size_t> movements_;  // by document, item
+  std::map<std::pair<std::string, std::string>, double> moved_qty_;       // by document, item
 };
 
 }  // namespace

@@ -41,7 +41,12 @@ struct BooksReport {
 // - a processed sales invoice with lines (an opening-balance invoice has none and posts its
 //   receivable alone) has a receivable line and ledger lines under its number; with neither it
 //   counts as awaiting synchronisation, and one without the other is a violation;
-// - no delivery or direct-delivery line is invoiced beyond the quantity it delivered.
+// - a processed sales return has ledger lines under its number (each line reverses its cost) and,
+//   for its stock lines (items of type 0 or 3), movements of each item whose base quantities sum
+//   to the base quantity returned; with neither it counts as awaiting synchronisation;
+// - no delivery or direct-delivery line is invoiced beyond the quantity it delivered, and no
+//   source line of a return (invoice, direct sales invoice, cash memo, delivery or direct
+//   delivery) has more returned (in base units) than its quantity in base units.
 BooksReport InspectBooks(Connection& conn);
 
 // The violations of InspectBooks.

@@ -18,6 +18,7 @@
 #include "qlnsales/direct_delivery.h"
 #include "qlnsales/sales_invoice.h"
 #include "qlnsales/sales_order.h"
+#include "qlnsales/sales_return.h"
 #include "qlnsales/shell.h"
 #include "qlnsales/tax_authorities.h"
 #include "qlnsales/tax_codes.h"
@@ -437,6 +438,80 @@ class FaultInjectionTest : public DbTest {
     return s;
   }
 
+  // --- Sales returns -----------------------------------------------------------------------------
+
+  // A return against an invoice of its own, saved under a temporary number of its own: two
+  // packages of 12 sheets, three cartridges and an hour of installation. The sheets' layer sold
+  // just what comes back, so every round walks one layer.
+  std::shared_ptr<SalesReturn> NewReturn(int round) {
+    const std::string invoice = Tag("0101INV9", round), number = Tag("0101SRTTMP", round);
+    Record()
+        .Set("Sales_Inv_No", invoice)
+        .Set("Customer_Code", "01C001")
+        .Set("Processed_Flag", 1)
+        .Insert(*conn, "Sales_Invoice_Master");
+    Record()
+        .Set("Sales_Rtn_No", number)
+        .Set("Sales_Rtn_Identity", static_cast<double>(round))
+        .Set("Company_Prefix", "01")
+        .Set("Branch_Prefix", "01")
+        .Set("Document_Prefix", "SRT")
+        .Set("Sales_Rtn_Date", Date::FromYmd(2027, 1, 12))
+        .Set("Customer_Code", "01C001")
+        .Set("Currency_Code", "BHD")
+        .Set("Ref_No", invoice)
+        .Set("Ref_Doc_Type", "INV")
+        .Insert(*conn, "Sales_Return_Master");
+    struct Line {
+      const char* item;
+      double unit_qty, qty, amount, value;
+    };
+    const Line lines[] = {
+        {"01P100", 12, 2, 60, 57.6}, {"01P200", 1, 3, 60, 36}, {"01S100", 1, 1, 30, 25}};
+    for (int i = 0; i < 3; ++i) {
+      const Line& l = lines[i];
+      Record()
+          .Set("Sales_Inv_No", invoice)
+          .Set("SL_No", i + 1)
+          .Set("Item_Code", l.item)
+          .Set("Unit_Qty", l.unit_qty)
+          .Set("Sales_Inv_Qty", l.qty)
+          .Set("Delivery_No", Tag("0101DEL9", round))
+          .Insert(*conn, "Sales_Invoice_Detail");
+      Record()
+          .Set("SL_No", 10000 + 3 * round + i)
+          .Set("Sales_Rtn_No", number)
+          .Set("Item_Code", l.item)
+          .Set("Item_Name", l.item)
+          .Set("Unit_Qty", l.unit_qty)
+          .Set("Sales_Rtn_Qty", l.qty)
+          .Set("Sales_Rtn_Item_Amount", l.amount)
+          .Set("Location_Name", "Location1")
+          .Set("Location_ID", 1)
+          .Set("Inventory_Value", l.value)
+          .Set("Ref_SL_No", static_cast<double>(i + 1))
+          .Insert(*conn, "Sales_Return_Detail");
+    }
+    Record()
+        .Set("Item_Code", "01P100")
+        .Set("branch_prefix", "01")
+        .Set("Purchase_Log_Date", Date::FromYmd(2026, 6, 1))
+        .Set("Total_Purchase_Qty", 24.0)
+        .Set("Sold_Qty", 24.0)
+        .Insert(*conn, "Purchase_Log");
+    auto r = std::make_shared<SalesReturn>();
+    r->ConnectionString = cs;
+    r->AdoConnectionObject = conn;
+    r->SalesRtnNo = number;
+    r->SalesInvoiceType = "INV";
+    r->StockMovementPrefix = "SRT";
+    r->SalesLogPrefix = "SLG";
+    r->AmtDig = 3;
+    r->LastUpdate = Date::FromYmd(2027, 1, 12);
+    r->OnlineFlag = true;
+    return r;
+  }
+
   // --- Tax ---------------------------------------------------------------------------------------
 
   std::shared_ptr<TaxCodes> NewTaxCode(const std::string& code,
@@ -468,6 +543,7 @@ const std::vector<const char*> kDeliveryNumbers = {"DeliveryNo", "DeliveryIdenti
 const std::vector<const char*> kDirectNumbers = {"DirectDeliveryNo", "DirectDeliveryIdentity"};
 const std::vector<const char*> kMemoNumbers = {"CashMemoNo", "CashMemoIdentity"};
 const std::vector<const char*> kInvoiceNumbers = {"SalesInvNo", "SalesInvIdentity"};
+const std::vector<const char*> kReturnNumbers = {"SalesRtnNo", "SalesRtnIdentity"};
 
 TEST_F(FaultInjectionTest, CustomerSaves) {
   SweepFaults("Create_Customer", [&](int round) {
@@ -820,6 +896,15 @@ TEST_F(FaultInjectionTest, SalesInvoiceProcessing) {
     return Wrap<SalesInvoice>(
         InvoiceOfNewDelivery(round), [](SalesInvoice& s) { return s.Process_Invoice(); },
         kInvoiceNumbers);
+  });
+}
+
+// With the credit memo off, the return's own postings are swept.
+TEST_F(FaultInjectionTest, SalesReturnProcessing) {
+  conn->Execute("UPDATE Default_Sales_Preferences SET Generate_Credit_Memo = 0");
+  SweepFaults("Return_Process", [&](int round) {
+    return Wrap<SalesReturn>(
+        NewReturn(round), [](SalesReturn& r) { return r.Return_Process(); }, kReturnNumbers);
   });
 }
 
