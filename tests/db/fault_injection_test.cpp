@@ -18,6 +18,7 @@
 #include "qlnsales/direct_delivery.h"
 #include "qlnsales/sales_invoice.h"
 #include "qlnsales/sales_order.h"
+#include "qlnsales/sales_return.h"
 #include "qlnsales/shell.h"
 #include "qlnsales/tax_authorities.h"
 #include "qlnsales/tax_codes.h"
@@ -437,6 +438,50 @@ class FaultInjectionTest : public DbTest {
     return s;
   }
 
+  // --- Sales returns -----------------------------------------------------------------------------
+
+  // A return of two ticked lines of an invoice, in dollars; the grid's middle row is not ticked.
+  std::shared_ptr<SalesReturn> NewReturn() {
+    auto g = std::make_shared<MemoryGrid>(4, 30);
+    auto line = [&](int r, const char* tick, const char* code, const char* qty) {
+      for (auto [c, t] : std::initializer_list<std::pair<int, const char*>>{{1, tick},
+                                                                            {2, code},
+                                                                            {3, code},
+                                                                            {5, "Box-M"},
+                                                                            {6, "12"},
+                                                                            {7, qty},
+                                                                            {8, "4"},
+                                                                            {11, "0.5"},
+                                                                            {12, "8"},
+                                                                            {13, "8"},
+                                                                            {15, "5"},
+                                                                            {24, "0.5"},
+                                                                            {28, "3"}})
+        g->SetTextMatrix(r, c, t);
+    };
+    line(1, "1", "P100", "2");
+    line(2, "0", "P200", "1");
+    line(3, "-1", "P300", "1");
+    auto r = std::make_shared<SalesReturn>();
+    r->ConnectionString = cs;
+    r->AdoConnectionObject = conn;
+    r->SalRetGridName = g;
+    r->CompanyPrefix = r->BranchPrefix = "01";
+    r->DocumentPrefix = "SRT";
+    r->CustomerCode = "01C001";
+    r->CustomerName = "Gulf Traders";
+    r->ForeignCurrencyFlag = true;
+    r->CurrencyCode = "USD";
+    r->ExchangeRate = 0.377;
+    r->RefNo = "0101INV7";
+    r->RefDocType = "INV";
+    r->RefDate = Date::FromYmd(2026, 12, 10);
+    r->SalesRtnDate = Date::FromYmd(2026, 12, 20);
+    r->SalesRtnSubTotal = r->SalesRtnTotalAmount = 16;
+    r->LastUpdate = Date::FromYmd(2026, 12, 20);
+    return r;
+  }
+
   // --- Tax ---------------------------------------------------------------------------------------
 
   std::shared_ptr<TaxCodes> NewTaxCode(const std::string& code,
@@ -468,6 +513,7 @@ const std::vector<const char*> kDeliveryNumbers = {"DeliveryNo", "DeliveryIdenti
 const std::vector<const char*> kDirectNumbers = {"DirectDeliveryNo", "DirectDeliveryIdentity"};
 const std::vector<const char*> kMemoNumbers = {"CashMemoNo", "CashMemoIdentity"};
 const std::vector<const char*> kInvoiceNumbers = {"SalesInvNo", "SalesInvIdentity"};
+const std::vector<const char*> kReturnNumbers = {"SalesRtnNo", "SalesRtnIdentity"};
 
 TEST_F(FaultInjectionTest, CustomerSaves) {
   SweepFaults("Create_Customer", [&](int round) {
@@ -820,6 +866,22 @@ TEST_F(FaultInjectionTest, SalesInvoiceProcessing) {
     return Wrap<SalesInvoice>(
         InvoiceOfNewDelivery(round), [](SalesInvoice& s) { return s.Process_Invoice(); },
         kInvoiceNumbers);
+  });
+}
+
+TEST_F(FaultInjectionTest, SalesReturns) {
+  SweepFaults("Create_Sales_Rtn", [&](int) {
+    return Wrap<SalesReturn>(
+        NewReturn(), [](SalesReturn& r) { return r.Create_Sales_Rtn(); }, kReturnNumbers);
+  });
+  SweepFaults("Update_Sales_Rtn", [&](int) {
+    auto r = NewReturn();
+    EXPECT_TRUE(r->Create_Sales_Rtn()) << r->ErrDesc();
+    r->SalRetGridName->SetTextMatrix(1, 1, "0");
+    r->SalRetGridName->SetTextMatrix(2, 1, "1");
+    r->SalesRtnComments = "changed";
+    return Wrap<SalesReturn>(
+        r, [](SalesReturn& x) { return x.Update_Sales_Rtn(); }, kReturnNumbers);
   });
 }
 
