@@ -42,6 +42,9 @@ struct BooksReport {
 //   receivable alone) has a receivable line and ledger lines under its number; with neither it
 //   counts as awaiting synchronisation, and one without the other is a violation;
 // - no delivery or direct-delivery line is invoiced beyond the quantity it delivered.
+// - a processed credit-memo voucher (process_Flag set) has ledger lines under its number and
+//   receivable lines that credit its customer what its customer lines credit; an unprocessed
+//   voucher owes nothing. Every voucher line has its header.
 BooksReport InspectBooks(Connection& conn);
 
 // The violations of InspectBooks.

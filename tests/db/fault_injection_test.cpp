@@ -885,6 +885,70 @@ TEST_F(FaultInjectionTest, SalesReturns) {
   });
 }
 
+// The credit memo of a stored return: the voucher written, numbered and posted in one call.
+TEST_F(FaultInjectionTest, CreditMemos) {
+  Record()
+      .Set("Customer_Code", "01C009")
+      .Set("Company_Prefix", "01")
+      .Set("Customer_Name", "Coral Stores")
+      .Set("Customer_Balance", 0.0)
+      .Insert(*conn, "Customer_Master");
+  // A return of 100 less 10 plus the standard tax, and the object that credits it.
+  auto memo = [&](const std::string& return_no) {
+    Record()
+        .Set("Sales_Rtn_No", return_no)
+        .Set("Company_Prefix", "01")
+        .Set("Branch_Prefix", "01")
+        .Set("Sales_Rtn_Date", Date::FromYmd(2026, 12, 14))
+        .Set("Customer_Code", "01C009")
+        .Set("Customer_Name", "Coral Stores")
+        .Set("Currency_Code", "BHD")
+        .Set("Sales_Rtn_SubTotal", 100.0)
+        .Set("Sales_Rtn_Disc_Amount", 10.0)
+        .Set("Sales_Rtn_Total_Amount", 99.0)
+        .Set("Sales_Rtn_FC_SubTotal", 100.0)
+        .Set("Sales_Rtn_FC_Disc_Amount", 10.0)
+        .Set("Sales_Rtn_FC_Total_Amount", 99.0)
+        .Set("Processed_Flag", 1)
+        .Set("TaxCode", "STD")
+        .Set("TaxRate", 10.0)
+        .Set("TaxAmount", 9.0)
+        .Insert(*conn, "Sales_Return_Master");
+    auto r = std::make_shared<SalesReturn>();
+    r->ConnectionString = cs;
+    r->AdoConnectionObject = conn;
+    r->CompanyPrefix = r->BranchPrefix = "01";
+    r->TaxRate = 10;
+    r->AmtDig = 2;
+    r->LastUpdate = Date::FromYmd(2026, 12, 15);
+    return r;
+  };
+  SweepFaults("Generate_Credit_Memo", [&](int round) {
+    const std::string no = Tag("0101SRT", round);
+    return Wrap<SalesReturn>(memo(no),
+                             [no](SalesReturn& x) {
+                               std::string n = no;
+                               return x.Generate_Credit_Memo(n);
+                             },
+                             {"VoucherNo"});
+  });
+  SweepFaults("Process_CreditMemo", [&](int round) {
+    const std::string no = Tag("0101SRT", 500 + round);
+    std::string voucher = Tag("0101CRMTMP", 500 + round);
+    auto r = memo(no);
+    std::string rtn = no;
+    EXPECT_TRUE(r->Create_Voucher_Master(rtn, voucher)) << r->ErrDesc();
+    return Wrap<SalesReturn>(r,
+                             [voucher](SalesReturn& x) {
+                               std::string v = voucher;
+                               double identity = 0;
+                               bool manual = false;
+                               return x.Process_CreditMemo(v, identity, manual);
+                             },
+                             {"VoucherNo"});
+  });
+}
+
 TEST_F(FaultInjectionTest, Tax) {
   SweepFaults("SaveTaxCodes over saved lines", [&](int round) {
     const std::string code = Tag("T", round);
