@@ -496,9 +496,9 @@ bool SalesReturn::Update_Sales_Rtn() {
   return Trap([&] {
     // A processed return has put its goods back and raised its sources' returned quantities:
     // rewriting its lines would part it from them.
-    auto rs = AdoConnectionObject->Query(
-        "SELECT Processed_Flag FROM Sales_Return_Master WHERE Sales_Rtn_No = ?",
-        {Value(SalesRtnNo)});
+    auto rs = connection_rule::ObjectOnly(AdoConnectionObject)
+                  ->Query("SELECT Processed_Flag FROM Sales_Return_Master WHERE Sales_Rtn_No = ?",
+                          {Value(SalesRtnNo)});
     if (!rs.empty() && rs.front().Flag("Processed_Flag")) return Fail("Already Processed");
     return UpdateDocument(*this, SalesReturnLayout());
   });
