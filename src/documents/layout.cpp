@@ -11,6 +11,10 @@ Value MemberValue(const Value& v, Write write) {
   return v;
 }
 
+Value TrimmedValue(const Value& v) {
+  return v.kind() == Value::Kind::Text ? Value(Trim(v.ToText())) : v;
+}
+
 bool IsBlankRow(Grid& grid, std::int32_t row, std::int32_t code_col, std::int32_t name_col) {
   return grid.TextMatrix(row, code_col).empty() && grid.TextMatrix(row, name_col).empty();
 }
@@ -19,6 +23,10 @@ std::vector<std::int32_t> RowsToSave(Grid& grid, Walk walk, std::int32_t code_co
                                      std::int32_t name_col, std::int32_t tick_col) {
   std::vector<std::int32_t> rows;
   for (std::int32_t r = 1; r < grid.Rows(); ++r) {
+    if (walk == Walk::kTickedToEnd) {
+      if (IsTicked(grid.TextMatrix(r, tick_col))) rows.push_back(r);
+      continue;
+    }
     if (IsBlankRow(grid, r, code_col, name_col)) {
       if (walk == Walk::kSkipBlank) continue;
       break;

@@ -64,7 +64,17 @@ struct Field {
   std::function<Value(const C&)> stored{};
   // Stored only when this holds; otherwise the column keeps its value.
   std::function<bool(const C&)> when{};
+  // The set accessor drops leading and trailing blanks from a text it is given, whatever the
+  // property's type (a number or date set as " 12 " is read without them).
+  bool trim = false;
 };
+
+// The field with a trimming set accessor.
+template <class C>
+Field<C> Trimmed(Field<C> f) {
+  f.trim = true;
+  return f;
+}
 
 // How a grid cell is saved into its detail column and filled from it.
 enum class CellKind {
@@ -94,6 +104,7 @@ enum class Walk {
   kSkipBlank,         // every row that is not blank
   kUntilBlank,        // the rows before the first blank one
   kTickedUntilBlank,  // the ticked rows before the first blank one
+  kTickedToEnd,       // every ticked row to the last one; blank rows neither count nor stop
 };
 
 // How lines get their SL_No.
@@ -155,6 +166,9 @@ struct Layout {
   std::vector<Field<C>> header;
   std::vector<Cell<C>> cells;
   Walk walk = Walk::kUntilBlank;
+  // The walk by the document's state, when it is not always the same (a document with a source
+  // saves its ticked lines, one without every line); none: `walk`.
+  std::function<Walk(const C&)> walk_by{};
   std::int32_t code_col = 1, name_col = 2, tick_col = 0;
   Serial serial = Serial::kWholeTable;
   OverallDiscount<C> discount;
@@ -211,11 +225,31 @@ std::function<Value(const C&)> RateOf(bool C::*foreign, double C::*rate) {
   return [foreign, rate](const C& self) { return Value(self.*foreign ? self.*rate : 1.0); };
 }
 
+// A value as a trimming set accessor takes it: a text without its outer blanks, anything else
+// as it is.
+Value TrimmedValue(const Value& v);
+
 // The dispatch entries of the declared properties.
 template <class C>
 DispatchBuilder<C>& AddProperties(DispatchBuilder<C>& builder, const Layout<C>& layout) {
-  for (const auto& f : layout.header)
-    if (f.property) std::visit([&](auto m) { builder.Prop(f.property, m); }, f.member);
+  for (const auto& f : layout.header) {
+    if (!f.property) continue;
+    std::visit(
+        [&](auto m) {
+          if (!f.trim) {
+            builder.Prop(f.property, m);
+            return;
+          }
+          using T = std::decay_t<decltype(std::declval<C&>().*m)>;
+          builder.Property(
+              f.property,
+              [m](Object& o) { return dispatch::ArgTraits<T>::To(static_cast<C&>(o).*m); },
+              [m](Object& o, const Value& v) {
+                static_cast<C&>(o).*m = dispatch::ArgTraits<T>::From(TrimmedValue(v));
+              });
+        },
+        f.member);
+  }
   return builder;
 }
 
@@ -281,7 +315,8 @@ void SaveMaster(C& self, const Layout<C>& l, Connection& conn) {
 template <class C>
 void SaveLines(C& self, const Layout<C>& l, Connection& conn) {
   Grid& grid = RequireGrid(self.*l.grid, l.grid_property);
-  const auto rows = RowsToSave(grid, l.walk, l.code_col, l.name_col, l.tick_col);
+  const auto rows =
+      RowsToSave(grid, l.walk_by ? l.walk_by(self) : l.walk, l.code_col, l.name_col, l.tick_col);
   const auto& d = l.discount;
   using Rule = typename OverallDiscount<C>::Rule;
   const bool percent = d.rule == Rule::kPercent && self.*d.fc_amount > 0;

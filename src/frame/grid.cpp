@@ -31,6 +31,9 @@ void MemoryGrid::SetRows(std::int32_t rows) {
   // The cells first: a grid never claims rows it does not hold.
   cells_.resize(static_cast<std::size_t>(rows) * static_cast<std::size_t>(cols_));
   rows_ = rows;
+  // A row removed takes its cell settings with it, as on the caller's grid: a row added again
+  // starts with the grid's own colours.
+  std::erase_if(properties_, [rows](const auto& p) { return std::get<1>(p.first) >= rows; });
 }
 
 void MemoryGrid::SetCols(std::int32_t cols) {

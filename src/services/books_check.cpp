@@ -162,7 +162,7 @@ const DocumentKind kDocumentKinds[] = {
     {"Sales invoice", "sales invoices", "Sales_Invoice_Master", "Sales_Invoice_Detail",
      "Sales_Inv_No", false, false, false, true},
     {"Sales return", "sales returns", "Sales_Return_Master", "Sales_Return_Detail", "Sales_Rtn_No",
-     true, false, false, false},
+     false, false, false, false},
 };
 
 std::string Lower(const char* text) {
@@ -179,6 +179,7 @@ class Inspection {
     CheckStock();
     CheckReceivables();
     CheckDocuments();
+    CheckVouchers();
     return std::move(report_);
   }
 
@@ -424,6 +425,50 @@ class Inspection {
                     " into stock for " + N(wanted) + " returned");
       }
     }
+  }
+
+  // A processed credit-memo voucher (process_Flag set by its posting) has ledger lines under its
+  // number, which balance as every document's, and the receivable lines that credit its customer
+  // what its customer lines say. One not processed yet is still being written and owes nothing.
+  void CheckVouchers() {
+    auto orphans = conn_.Query(
+        "SELECT D.SL_No, D.Voucher_No FROM Voucher_Detail D LEFT JOIN Voucher_Master M ON "
+        "M.Voucher_No = D.Voucher_No WHERE M.Voucher_No IS NULL ORDER BY D.Voucher_No, D.SL_No");
+    for (std::size_t i = 0; i < orphans.size(); ++i)
+      Violation("Line " + orphans[i].Text("SL_No") + " of Voucher_Detail belongs to voucher " +
+                orphans[i].Text("Voucher_No") + ", which has no header");
+
+    std::map<std::string, std::optional<double>> credited;  // by document: credits less debits
+    auto receivables = conn_.Query(
+        "SELECT Document_No, SUM(Credit_Amount - Debit_Amount) AS Net FROM "
+        "Accounts_Receivable_Ledger GROUP BY Document_No");
+    for (std::size_t i = 0; i < receivables.size(); ++i)
+      credited[receivables[i].Text("Document_No")] = Amount(receivables[i]["Net"]);
+
+    auto vouchers = conn_.Query(
+        "SELECT M.Voucher_No, M.process_Flag, (SELECT COALESCE(SUM(D.Credit_Amount - "
+        "D.Debit_Amount), 0) FROM Voucher_Detail D WHERE D.Voucher_No = M.Voucher_No AND "
+        "D.Voucher_Type = 'Customer') AS Owed FROM Voucher_Master M ORDER BY M.Voucher_No");
+    std::size_t processed = 0;
+    for (std::size_t i = 0; i < vouchers.size(); ++i) {
+      Row r = vouchers[i];
+      if (r.Int32("process_Flag") == 0) continue;
+      ++processed;
+      const std::string no = r.Text("Voucher_No");
+      const std::string doc = "Credit memo " + no;
+      if (!ledger_documents_.contains(no)) Violation(doc + " is processed but has no ledger lines");
+      auto it = credited.find(no);
+      if (it == credited.end()) {
+        Violation(doc + " is processed but has no receivable line");
+        continue;
+      }
+      auto owed = Amount(r["Owed"]);
+      if (it->second && owed && Differs(*it->second, *owed))
+        Violation(doc + " credits its customer " + N(*it->second) +
+                  " in the receivables but its customer lines credit " + N(*owed));
+    }
+    report_.checked.push_back("credit memos: " + Count(vouchers.size(), "voucher", "vouchers") +
+                              " (" + std::to_string(processed) + " processed)");
   }
 
   // A delivery line is never billed beyond what it delivered.

@@ -46,7 +46,10 @@ struct BooksReport {
 //   to the base quantity returned; with neither it counts as awaiting synchronisation;
 // - no delivery or direct-delivery line is invoiced beyond the quantity it delivered, and no
 //   source line of a return (invoice, direct sales invoice, cash memo, delivery or direct
-//   delivery) has more returned (in base units) than its quantity in base units.
+//   delivery) has more returned (in base units) than its quantity in base units;
+// - a processed credit-memo voucher (process_Flag set) has ledger lines under its number and
+//   receivable lines that credit its customer what its customer lines credit; an unprocessed
+//   voucher owes nothing. Every voucher line has its header.
 BooksReport InspectBooks(Connection& conn);
 
 // The violations of InspectBooks.

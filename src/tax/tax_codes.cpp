@@ -6,6 +6,7 @@
 #include "base/convert.h"
 #include "db/record.h"
 #include "frame/modules.h"
+#include "frame/tax_shares.h"
 
 namespace qlnsales {
 
@@ -140,26 +141,15 @@ bool TaxCodes::ProcessTax() {
                          CurrencyCode,          CurrencySymbol, false,  Value(Date::Today())};
     const std::string description = "Sales Tax for " + convert::Mid(DocumentNo, 8) + " Dated " +
                                     convert::FormatDayMonthNumber(*date);
-    double posted = 0;
+    std::vector<double> rates;
+    for (const Authority& a : authorities) rates.push_back(a.rate);
+    // No authority takes less than nothing or more than the whole tax: a code's rate that does
+    // not match its authorities' rates would post such shares.
+    const auto shares = TaxShares(TaxAmount, TaxRate, rates, digits);
+    if (!shares) return Fail("Invalid Tax Rate for Tax Code - " + TaxCode);
     for (std::size_t k = 0; k < authorities.size(); ++k) {
       const Authority& a = authorities[k];
-      // The last authority takes what the rounded shares before it left, so the lines add up to
-      // the document's tax exactly and the document's ledger balances.
-      double share;
-      if (k + 1 < authorities.size()) {
-        share = convert::RoundHalfEven(TaxAmount / TaxRate * a.rate, digits);
-      } else {
-        // Rounded, unless the tax itself has more decimals than AmtDig: then the exact rest, or
-        // the lines would not add up to it.
-        const double rest = TaxAmount - posted;
-        share = convert::RoundHalfEven(rest, digits);
-        if (std::fabs(share - rest) > 1e-9 * std::max(1.0, TaxAmount)) share = rest;
-      }
-      // No authority takes less than nothing or more than the whole tax: a code's rate that does
-      // not match its authorities' rates would post such shares.
-      if (!std::isfinite(share) || share < 0 || share > TaxAmount + 1e-9 * std::max(1.0, TaxAmount))
-        return Fail("Invalid Tax Rate for Tax Code - " + TaxCode);
-      posted = convert::RoundHalfEven(posted + share, digits);
+      const double share = (*shares)[k];
       if (a.account.empty()) return Fail("Invalid Account Number for Authority -'" + a.description);
       const double debit = sales_return ? share : 0, credit = sales_return ? 0 : share;
       if (auto err =

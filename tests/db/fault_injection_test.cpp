@@ -440,10 +440,52 @@ class FaultInjectionTest : public DbTest {
 
   // --- Sales returns -----------------------------------------------------------------------------
 
+  // A return of two ticked lines of an invoice, in dollars; the grid's middle row is not ticked.
+  std::shared_ptr<SalesReturn> NewReturn() {
+    auto g = std::make_shared<MemoryGrid>(4, 30);
+    auto line = [&](int r, const char* tick, const char* code, const char* qty) {
+      for (auto [c, t] : std::initializer_list<std::pair<int, const char*>>{{1, tick},
+                                                                            {2, code},
+                                                                            {3, code},
+                                                                            {5, "Box-M"},
+                                                                            {6, "12"},
+                                                                            {7, qty},
+                                                                            {8, "4"},
+                                                                            {11, "0.5"},
+                                                                            {12, "8"},
+                                                                            {13, "8"},
+                                                                            {15, "5"},
+                                                                            {24, "0.5"},
+                                                                            {28, "3"}})
+        g->SetTextMatrix(r, c, t);
+    };
+    line(1, "1", "P100", "2");
+    line(2, "0", "P200", "1");
+    line(3, "-1", "P300", "1");
+    auto r = std::make_shared<SalesReturn>();
+    r->ConnectionString = cs;
+    r->AdoConnectionObject = conn;
+    r->SalRetGridName = g;
+    r->CompanyPrefix = r->BranchPrefix = "01";
+    r->DocumentPrefix = "SRT";
+    r->CustomerCode = "01C001";
+    r->CustomerName = "Gulf Traders";
+    r->ForeignCurrencyFlag = true;
+    r->CurrencyCode = "USD";
+    r->ExchangeRate = 0.377;
+    r->RefNo = "0101INV7";
+    r->RefDocType = "INV";
+    r->RefDate = Date::FromYmd(2026, 12, 10);
+    r->SalesRtnDate = Date::FromYmd(2026, 12, 20);
+    r->SalesRtnSubTotal = r->SalesRtnTotalAmount = 16;
+    r->LastUpdate = Date::FromYmd(2026, 12, 20);
+    return r;
+  }
+
   // A return against an invoice of its own, saved under a temporary number of its own: two
   // packages of 12 sheets, three cartridges and an hour of installation. The sheets' layer sold
   // just what comes back, so every round walks one layer.
-  std::shared_ptr<SalesReturn> NewReturn(int round) {
+  std::shared_ptr<SalesReturn> ReturnOfInvoice(int round) {
     const std::string invoice = Tag("0101INV9", round), number = Tag("0101SRTTMP", round);
     Record()
         .Set("Sales_Inv_No", invoice)
@@ -899,12 +941,92 @@ TEST_F(FaultInjectionTest, SalesInvoiceProcessing) {
   });
 }
 
+TEST_F(FaultInjectionTest, SalesReturns) {
+  SweepFaults("Create_Sales_Rtn", [&](int) {
+    return Wrap<SalesReturn>(
+        NewReturn(), [](SalesReturn& r) { return r.Create_Sales_Rtn(); }, kReturnNumbers);
+  });
+  SweepFaults("Update_Sales_Rtn", [&](int) {
+    auto r = NewReturn();
+    EXPECT_TRUE(r->Create_Sales_Rtn()) << r->ErrDesc();
+    r->SalRetGridName->SetTextMatrix(1, 1, "0");
+    r->SalRetGridName->SetTextMatrix(2, 1, "1");
+    r->SalesRtnComments = "changed";
+    return Wrap<SalesReturn>(
+        r, [](SalesReturn& x) { return x.Update_Sales_Rtn(); }, kReturnNumbers);
+  });
+}
+
+// The credit memo of a stored return: the voucher written, numbered and posted in one call.
+TEST_F(FaultInjectionTest, CreditMemos) {
+  Record()
+      .Set("Customer_Code", "01C009")
+      .Set("Company_Prefix", "01")
+      .Set("Customer_Name", "Coral Stores")
+      .Set("Customer_Balance", 0.0)
+      .Insert(*conn, "Customer_Master");
+  // A return of 100 less 10 plus the standard tax, and the object that credits it.
+  auto memo = [&](const std::string& return_no) {
+    Record()
+        .Set("Sales_Rtn_No", return_no)
+        .Set("Company_Prefix", "01")
+        .Set("Branch_Prefix", "01")
+        .Set("Sales_Rtn_Date", Date::FromYmd(2026, 12, 14))
+        .Set("Customer_Code", "01C009")
+        .Set("Customer_Name", "Coral Stores")
+        .Set("Currency_Code", "BHD")
+        .Set("Sales_Rtn_SubTotal", 100.0)
+        .Set("Sales_Rtn_Disc_Amount", 10.0)
+        .Set("Sales_Rtn_Total_Amount", 99.0)
+        .Set("Sales_Rtn_FC_SubTotal", 100.0)
+        .Set("Sales_Rtn_FC_Disc_Amount", 10.0)
+        .Set("Sales_Rtn_FC_Total_Amount", 99.0)
+        .Set("Processed_Flag", 1)
+        .Set("TaxCode", "STD")
+        .Set("TaxRate", 10.0)
+        .Set("TaxAmount", 9.0)
+        .Insert(*conn, "Sales_Return_Master");
+    auto r = std::make_shared<SalesReturn>();
+    r->ConnectionString = cs;
+    r->AdoConnectionObject = conn;
+    r->CompanyPrefix = r->BranchPrefix = "01";
+    r->TaxRate = 10;
+    r->AmtDig = 2;
+    r->LastUpdate = Date::FromYmd(2026, 12, 15);
+    return r;
+  };
+  SweepFaults("Generate_Credit_Memo", [&](int round) {
+    const std::string no = Tag("0101SRT", round);
+    return Wrap<SalesReturn>(memo(no),
+                             [no](SalesReturn& x) {
+                               std::string n = no;
+                               return x.Generate_Credit_Memo(n);
+                             },
+                             {"VoucherNo"});
+  });
+  SweepFaults("Process_CreditMemo", [&](int round) {
+    const std::string no = Tag("0101SRT", 500 + round);
+    std::string voucher = Tag("0101CRMTMP", 500 + round);
+    auto r = memo(no);
+    std::string rtn = no;
+    EXPECT_TRUE(r->Create_Voucher_Master(rtn, voucher)) << r->ErrDesc();
+    return Wrap<SalesReturn>(r,
+                             [voucher](SalesReturn& x) {
+                               std::string v = voucher;
+                               double identity = 0;
+                               bool manual = false;
+                               return x.Process_CreditMemo(v, identity, manual);
+                             },
+                             {"VoucherNo"});
+  });
+}
+
 // With the credit memo off, the return's own postings are swept.
 TEST_F(FaultInjectionTest, SalesReturnProcessing) {
   conn->Execute("UPDATE Default_Sales_Preferences SET Generate_Credit_Memo = 0");
   SweepFaults("Return_Process", [&](int round) {
     return Wrap<SalesReturn>(
-        NewReturn(round), [](SalesReturn& r) { return r.Return_Process(); }, kReturnNumbers);
+        ReturnOfInvoice(round), [](SalesReturn& r) { return r.Return_Process(); }, kReturnNumbers);
   });
 }
 

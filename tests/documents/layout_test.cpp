@@ -97,6 +97,7 @@ TEST_F(LayoutTest, EveryDeclaredColumnExists) {
   ExpectDeclaredColumnsExist(*conn, DirectDeliveryLayout());
   ExpectDeclaredColumnsExist(*conn, CashMemoLayout());
   ExpectDeclaredColumnsExist(*conn, SalesInvoiceLayout());
+  ExpectDeclaredColumnsExist(*conn, SalesReturnLayout());
 }
 
 TEST(LayoutRows, ASaveWalksTheRowsItsLayoutNames) {
@@ -110,6 +111,8 @@ TEST(LayoutRows, ASaveWalksTheRowsItsLayoutNames) {
   EXPECT_EQ(RowsToSave(g, Walk::kSkipBlank, 1, 2, 3), (std::vector<std::int32_t>{1, 2, 4, 5}));
   EXPECT_EQ(RowsToSave(g, Walk::kUntilBlank, 1, 2, 3), (std::vector<std::int32_t>{1, 2}));
   EXPECT_EQ(RowsToSave(g, Walk::kTickedUntilBlank, 1, 2, 3), (std::vector<std::int32_t>{1}));
+  // Ticked rows anywhere: the empty row 3 neither counts nor stops.
+  EXPECT_EQ(RowsToSave(g, Walk::kTickedToEnd, 1, 2, 3), (std::vector<std::int32_t>{1, 4, 5}));
   g.SetTextMatrix(3, 2, "Cable");
   EXPECT_EQ(RowsToSave(g, Walk::kTickedUntilBlank, 1, 2, 3), (std::vector<std::int32_t>{1, 4, 5}));
 }

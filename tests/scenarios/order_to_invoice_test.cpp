@@ -2,9 +2,11 @@
 // with the customer's balance, the stock and the books checked at every step.
 #include <gtest/gtest.h>
 
+#include "base/convert.h"
 #include "qlnsales/registry.h"
 #include "qlnsales/sales_invoice.h"
 #include "qlnsales/sales_order.h"
+#include "qlnsales/sales_return.h"
 #include "services/books_check.h"
 #include "support/fixture.h"
 
@@ -109,6 +111,45 @@ class SalesScenario : public DbTest {
     inv.LastUpdate = Date::FromYmd(2026, 12, 8, 11, 0);
     return inv;
   }
+  // A return made as a front end makes it: the source's returnable lines read into the grid, the
+  // wanted ones ticked with their quantity and amounts, saved and processed on-line.
+  SalesReturn Return(const char* source_kind) {
+    SalesReturn rtn;
+    rtn.ConnectionString = cs;
+    rtn.AdoConnectionObject = conn;
+    rtn.SalRetGridName = std::make_shared<MemoryGrid>(1, 30);
+    rtn.CompanyPrefix = "01";
+    rtn.BranchPrefix = "01";
+    rtn.DocumentPrefix = "SRT";
+    rtn.SalesRtnDate = Date::FromYmd(2026, 12, 9);
+    rtn.RefDocType = rtn.SalesInvoiceType = source_kind;
+    rtn.StockMovementPrefix = "STM";
+    rtn.SalesLogPrefix = "SLG";
+    rtn.AmtDig = 3;
+    rtn.OnlineFlag = true;
+    rtn.AllowCancelFlag = true;
+    rtn.LastUpdate = Date::FromYmd(2026, 12, 9, 9, 30);
+    return rtn;
+  }
+  // The grid row of a returnable line, by its item code as the grid shows it.
+  static std::int32_t RowOf(Grid& grid, const std::string& item) {
+    for (std::int32_t r = 1; r < grid.Rows(); ++r)
+      if (grid.TextMatrix(r, 2) == item) return r;
+    return 0;
+  }
+  // Ticks `boxes` of a line read from its source, with the amounts of that many.
+  static void TickReturn(Grid& grid, std::int32_t row, double boxes, double price,
+                         double unit_value) {
+    const std::string qty = convert::NumberToText(boxes),
+                      amount = convert::NumberToText(boxes * price);
+    Fill(grid, row,
+         {{1, "1"},
+          {7, qty},
+          {12, amount},
+          {13, amount},
+          {15, convert::NumberToText(boxes * unit_value)}});
+  }
+  double VoucherCount() { return static_cast<double>(Count("Voucher_Master", "process_Flag = 1")); }
   double CustomerBalance() {
     return Scalar("SELECT Customer_Balance FROM Customer_Master WHERE Customer_Code = '01C001'")
         .ToDouble();
@@ -300,6 +341,136 @@ TEST_F(SalesScenario, ACashOrderIsPaidByItsCashMemo) {
   EXPECT_EQ(list.InvoiceGridName->Rows(), 1);
   conn->Execute("UPDATE Delivery_Master SET Paid_Flag = 1, Source_No = ?", {Value(number)});
   ExpectBooksClean();
+}
+
+TEST_F(SalesScenario, PartOfAnInvoiceComesBackWithItsCreditMemo) {
+  SetOrderConversions(*conn, false, false, true, true);
+  ProcessedOrder("Credit");
+  const double customer = CustomerBalance(), paper = Stock("01P100");
+  const double receivable = Balance("01011200"), returns = Balance("01014300");
+  const double inventory = Balance("01011300"), cost_of_goods = Balance("01015000");
+  // What one box cost when it left the showroom: half the delivery line's value.
+  const double box_cost =
+      Scalar(
+          "SELECT Inventory_Value FROM Delivery_Detail WHERE Delivery_No = '0101DEL1' AND "
+          "Item_Code = '01P100'")
+          .ToDouble() /
+      2;
+  ASSERT_GT(box_cost, 0);
+  ASSERT_EQ(CustomerBalance() - customer, 0);
+
+  // One of the two boxes of paper comes back.
+  SalesReturn first = Return("INV");
+  std::string invoice = "0101INV1";
+  std::optional<bool> saved;
+  ASSERT_TRUE(first.Get_Sales_Invoice(invoice, first.SalRetGridName, saved)) << first.ErrDesc();
+  Grid& g = *first.SalRetGridName;
+  EXPECT_EQ(first.RefNo, "0101INV1");
+  EXPECT_EQ(first.CustomerCode, "01C001");
+  const std::int32_t row = RowOf(g, "P100");
+  ASSERT_GT(row, 0);
+  EXPECT_EQ(g.TextMatrix(row, 7), "2");
+  EXPECT_EQ(g.TextMatrix(row, 6), "12");
+  EXPECT_NEAR(g.ValueMatrix(row, 15), 2 * box_cost, 1e-6);
+  TickReturn(g, row, 1, 30, box_cost);
+  first.SalesRtnSubTotal = first.SalesRtnFCSubTotal = 30;
+  first.SalesRtnTotalAmount = first.SalesRtnFCTotalAmount = 30;
+  ASSERT_TRUE(first.Create_Sales_Rtn()) << first.ErrDesc();
+  ASSERT_TRUE(first.Return_Process()) << first.ErrDesc();
+  EXPECT_EQ(first.SalesRtnNo, "0101SRT1");
+  EXPECT_EQ(first.VoucherNo, "0101CRM1");
+
+  // Twelve sheets back on the shelf at their cost; the invoice line knows they came back.
+  EXPECT_EQ(Stock("01P100"), paper + 12);
+  EXPECT_EQ(Scalar("SELECT Return_Qty FROM Sales_Invoice_Detail WHERE Sales_Inv_No = '0101INV1' "
+                   "AND Item_Code = '01P100'")
+                .ToDouble(),
+            12);
+  EXPECT_NEAR(Balance("01011300") - inventory, box_cost, 1e-6);
+  EXPECT_NEAR(Balance("01015000") - cost_of_goods, -box_cost, 1e-6);
+  // The credit memo gives the customer 30 back.
+  EXPECT_EQ(VoucherCount(), 1);
+  EXPECT_EQ(CustomerBalance() - customer, -30);
+  EXPECT_EQ(Balance("01011200") - receivable, -30);
+  EXPECT_EQ(Balance("01014300") - returns, 30);
+  ExpectBooksClean();
+
+  // The return is done: it is not processed again.
+  EXPECT_FALSE(first.Return_Process());
+  EXPECT_EQ(first.ErrDesc(), "Already Processed");
+  EXPECT_EQ(Stock("01P100"), paper + 12);
+
+  // The invoice now offers the one box left, at its own cost, and the rest of its lines.
+  SalesReturn second = Return("INV");
+  ASSERT_TRUE(second.Get_Sales_Invoice(invoice, second.SalRetGridName, saved)) << second.ErrDesc();
+  Grid& h = *second.SalRetGridName;
+  const std::int32_t left = RowOf(h, "P100");
+  ASSERT_GT(left, 0);
+  EXPECT_EQ(h.TextMatrix(left, 7), "1");
+  EXPECT_NEAR(h.ValueMatrix(left, 15), box_cost, 1e-6);
+  EXPECT_NEAR(h.ValueMatrix(left, 13), 30, 1e-9);
+  TickReturn(h, left, 1, 30, box_cost);
+  second.SalesRtnSubTotal = second.SalesRtnFCSubTotal = 30;
+  second.SalesRtnTotalAmount = second.SalesRtnFCTotalAmount = 30;
+  ASSERT_TRUE(second.Create_Sales_Rtn()) << second.ErrDesc();
+  ASSERT_TRUE(second.Return_Process()) << second.ErrDesc();
+  EXPECT_EQ(second.VoucherNo, "0101CRM2");
+  EXPECT_EQ(Stock("01P100"), paper + 24);
+  EXPECT_EQ(Count("Sales_Invoice_Detail",
+                  "Sales_Inv_No = '0101INV1' AND Item_Code = '01P100' AND "
+                  "parentsalesInv_allitemsreturned = 1"),
+            1);
+  EXPECT_EQ(CustomerBalance() - customer, -60);
+  ExpectBooksClean();
+
+  // Nothing of the paper is left to return.
+  SalesReturn third = Return("INV");
+  ASSERT_TRUE(third.Get_Sales_Invoice(invoice, third.SalRetGridName, saved)) << third.ErrDesc();
+  EXPECT_EQ(RowOf(*third.SalRetGridName, "P100"), 0);
+}
+
+TEST_F(SalesScenario, GoodsPaidByACashMemoComeBack) {
+  SetOrderConversions(*conn, true, true, false, false);
+  ProcessedOrder("Cash");
+  const double customer = CustomerBalance(), paper = Stock("01P100");
+  const double returns = Balance("01014300"), inventory = Balance("01011300");
+  const std::string memo_no =
+      Scalar("SELECT Cash_Memo_No FROM Cash_Memo_Master WHERE process_Flag = 1").ToText();
+  ASSERT_EQ(memo_no, "0101CHM1");
+
+  SalesReturn rtn = Return("CHM");
+  std::string memo = memo_no;
+  std::optional<bool> saved;
+  ASSERT_TRUE(rtn.Get_CashMemo(memo, rtn.SalRetGridName, saved)) << rtn.ErrDesc();
+  Grid& g = *rtn.SalRetGridName;
+  const std::int32_t row = RowOf(g, "P100");
+  ASSERT_GT(row, 0);
+  EXPECT_EQ(g.TextMatrix(row, 7), "2");
+  const double value = g.ValueMatrix(row, 15);
+  ASSERT_GT(value, 0);
+  // Both boxes come back.
+  TickReturn(g, row, 2, 30, value / 2);
+  rtn.SalesRtnSubTotal = rtn.SalesRtnFCSubTotal = 60;
+  rtn.SalesRtnTotalAmount = rtn.SalesRtnFCTotalAmount = 60;
+  ASSERT_TRUE(rtn.Create_Sales_Rtn()) << rtn.ErrDesc();
+  ASSERT_TRUE(rtn.Return_Process()) << rtn.ErrDesc();
+  EXPECT_EQ(Stock("01P100"), paper + 24);
+  EXPECT_NEAR(Balance("01011300") - inventory, value, 1e-6);
+  // The customer paid in cash: the credit memo leaves 60 to his credit.
+  EXPECT_EQ(VoucherCount(), 1);
+  EXPECT_EQ(CustomerBalance() - customer, -60);
+  EXPECT_EQ(Balance("01014300") - returns, 60);
+  EXPECT_EQ(Scalar("SELECT Return_Qty FROM Cash_Memo_Detail WHERE Cash_Memo_No = ? AND "
+                   "Item_Code = '01P100'",
+                   {Value(memo_no)})
+                .ToDouble(),
+            24);
+  ExpectBooksClean();
+
+  // The memo has no paper left to return.
+  SalesReturn again = Return("CHM");
+  ASSERT_TRUE(again.Get_CashMemo(memo, again.SalRetGridName, saved)) << again.ErrDesc();
+  EXPECT_EQ(RowOf(*again.SalRetGridName, "P100"), 0);
 }
 
 }  // namespace

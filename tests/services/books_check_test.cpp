@@ -83,7 +83,7 @@ TEST_F(BooksCheckTest, AmountsThatAreNoFiniteNumberAreNamedAndTheCheckGoesOn) {
   EXPECT_EQ(Books(), expected);
 
   auto report = services::InspectBooks(*conn);
-  ASSERT_EQ(report.checked.size(), 5u);
+  ASSERT_EQ(report.checked.size(), 6u);
   EXPECT_EQ(report.checked[0],
             "amounts: " +
                 std::to_string(Count("Chart_Of_Accounts") * 2 + Count("General_Ledger") * 4 +

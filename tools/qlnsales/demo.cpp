@@ -7,6 +7,7 @@
 #include <iostream>
 #include <tuple>
 
+#include "base/convert.h"
 #include "commands.h"
 #include "qlnsales/cash_memo.h"
 #include "qlnsales/customer.h"
@@ -17,6 +18,7 @@
 #include "qlnsales/registry.h"
 #include "qlnsales/sales_invoice.h"
 #include "qlnsales/sales_order.h"
+#include "qlnsales/sales_return.h"
 #include "report.h"
 #include "sample/sample_company.h"
 
@@ -520,6 +522,66 @@ int Demo(const std::string& db) {
       credit_temporary, credit_order, credit_delivery,
       made_from("SELECT Sales_Inv_No AS No FROM Sales_Invoice_Detail WHERE Delivery_No = ?",
                 credit_delivery)));
+
+  // Goods come back: the returnable lines of the source are read into the grid, the wanted part
+  // of one line is ticked with its amounts (and its cost, at what it cost when it went out), and
+  // the return is processed on-line: stock back in, cost of goods reversed, a credit memo for the
+  // customer with the tax (and the discount) the sale carried.
+  auto return_of = [&](const char* kind, const std::string& source, const char* item, double qty,
+                       double tax_percent) {
+    SalesReturn rtn;
+    rtn.ConnectionString = cs;
+    rtn.AdoConnectionObject = conn;
+    rtn.SalRetGridName = std::make_shared<MemoryGrid>(1, 30);
+    rtn.CompanyPrefix = rtn.BranchPrefix = "01";
+    rtn.DocumentPrefix = "SRT";
+    rtn.StockMovementPrefix = "SRT";
+    rtn.SalesLogPrefix = "SLG";
+    rtn.RefDocType = rtn.SalesInvoiceType = kind;
+    rtn.SalesRtnDate = Date::Today();
+    rtn.SalesRtnComments = "Damaged in transit";
+    rtn.AmtDig = 3;
+    rtn.AllowCancelFlag = true;
+    rtn.LastUpdate = Date::Today();
+    rtn.OnlineFlag = true;
+    std::string number = source;
+    std::optional<bool> saved;
+    const bool read = std::string(kind) == "INV"
+                          ? rtn.Get_Sales_Invoice(number, rtn.SalRetGridName, saved)
+                          : rtn.Get_CashMemo(number, rtn.SalRetGridName, saved);
+    Check(read, "reading the source of a return", rtn.ErrDesc());
+    Grid& g = *rtn.SalRetGridName;
+    std::int32_t row = 1;
+    while (row < g.Rows() && g.TextMatrix(row, 2) != item) ++row;
+    Check(row < g.Rows(), "reading the source of a return", std::string(item) + " is not listed");
+    const double price = g.ValueMatrix(row, 17), unit_value = g.ValueMatrix(row, 27) /
+                                                              g.ValueMatrix(row, 21);
+    const double amount = convert::RoundHalfEven(qty * price, 3);
+    g.SetTextMatrix(row, 1, "1");
+    g.SetTextMatrix(row, 7, convert::NumberToText(qty));
+    g.SetTextMatrix(row, 12, convert::NumberToText(amount));
+    g.SetTextMatrix(row, 13, convert::NumberToText(amount));
+    g.SetTextMatrix(row, 15, convert::NumberToText(convert::RoundHalfEven(qty * unit_value, 3)));
+    const double discount = convert::RoundHalfEven(amount * rtn.DiscPercent / 100, 3);
+    rtn.TaxRate = tax_percent;
+    rtn.TaxAmount = convert::RoundHalfEven((amount - discount) * tax_percent / 100, 3);
+    rtn.SalesRtnSubTotal = rtn.SalesRtnFCSubTotal = amount;
+    rtn.SalesRtnDiscAmount = rtn.SalesRtnFCDiscAmount = discount;
+    rtn.SalesRtnTotalAmount = rtn.SalesRtnFCTotalAmount = amount - discount + rtn.TaxAmount;
+    Check(rtn.Create_Sales_Rtn() && rtn.Return_Process(), "Return_Process", rtn.ErrDesc());
+    return rtn;
+  };
+  const SalesReturn back = return_of("INV", invoice.SalesInvNo, "P100", 2, 10);
+  Step(fmt::format(
+      "01C001 sent back 2 of the 20 boxes of paper billed on {}: return {} put them back in "
+      "stock at their cost, and credit memo {} credits the customer {:.3f} (tax {:.3f}).",
+      invoice.SalesInvNo, back.SalesRtnNo, back.VoucherNo, back.SalesRtnTotalAmount,
+      back.TaxAmount));
+  const SalesReturn counter = return_of("CHM", cash_memo, "P200", 1, 15);
+  Step(fmt::format(
+      "A cartridge sold over the counter on {} came back as {}: credit memo {} credits {:.3f}, "
+      "the 5% discount and the 15% tax taken back with it.",
+      cash_memo, counter.SalesRtnNo, counter.VoucherNo, counter.SalesRtnTotalAmount));
 
   // A call that fails leaves nothing behind: the order for 100 lamps is saved, but processing it
   // is refused and the delivery keeps its temporary number, with no stock, ledger or number used.

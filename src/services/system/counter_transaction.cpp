@@ -57,9 +57,14 @@ bool CounterTransaction::Increase_Counter(std::optional<bool> temporary) {
     reserved_.reset();
     return true;
   }
-  if (!conn_) return Fail("Get_Last_Counter must be called before Increase_Counter.");
+  const ConnectionRef conn =
+      conn_ ? conn_
+            : (connection_rule::IsOpen(AdoConnectionObject) ? AdoConnectionObject : nullptr);
+  if (!conn) return Fail("Get_Last_Counter must be called before Increase_Counter.");
+  if (CompanyPrefix.empty() || BranchPrefix.empty() || DocumentPrefix.empty())
+    return Fail("The counter needs its CompanyPrefix, BranchPrefix and DocumentPrefix.");
   return Trap([&] {
-    Advance(*conn_, temp, DocumentPrefix, CompanyPrefix, BranchPrefix);
+    Advance(*conn, temp, DocumentPrefix, CompanyPrefix, BranchPrefix);
     return true;
   });
 }
@@ -71,6 +76,7 @@ const DispatchTable& CounterTransaction::Dispatch() const {
                                          .Prop("BranchPrefix", &C::BranchPrefix)
                                          .Prop("DocumentPrefix", &C::DocumentPrefix)
                                          .Prop("SkipChecking", &C::SkipChecking)
+                                         .Prop("AdoConnectionObject", &C::AdoConnectionObject)
                                          .ReadOnly("ErrDesc", &C::ErrDesc)
                                          .ReadOnly("NextDocumentNo", &C::NextDocumentNo)
                                          .Method("Get_Last_Counter", &C::Get_Last_Counter)
