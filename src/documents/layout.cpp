@@ -27,6 +27,11 @@ std::vector<std::int32_t> RowsToSave(Grid& grid, Walk walk, std::int32_t code_co
       if (IsTicked(grid.TextMatrix(r, tick_col))) rows.push_back(r);
       continue;
     }
+    if (walk == Walk::kUntilBlankCode) {
+      if (Trim(grid.TextMatrix(r, code_col)).empty()) break;
+      rows.push_back(r);
+      continue;
+    }
     if (IsBlankRow(grid, r, code_col, name_col)) {
       if (walk == Walk::kSkipBlank) continue;
       break;

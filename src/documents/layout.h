@@ -105,6 +105,7 @@ enum class Walk {
   kUntilBlank,        // the rows before the first blank one
   kTickedUntilBlank,  // the ticked rows before the first blank one
   kTickedToEnd,       // every ticked row to the last one; blank rows neither count nor stop
+  kUntilBlankCode,    // the rows before the first whose code cell is empty or only blanks
 };
 
 // How lines get their SL_No.

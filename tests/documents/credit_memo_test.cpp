@@ -244,8 +244,8 @@ TEST_F(CreditMemoTest, ManualNumbersAreAskedForAndChecked) {
   r.VoucherNo = "kept";
   const TableSnapshot before = TakeSnapshot(*conn);
   std::string no = "0101SRT7";
-  const std::vector<std::optional<std::string>> refused = {"0",   "",   std::nullopt, "12a",
-                                                           "1.5", "-3", "+4",         "2147483647"};
+  const std::vector<std::optional<std::string>> refused = {
+      "0", "", std::nullopt, "12a", "1.5", "-3", "+4", " 120 ", "2147483647"};
   for (const auto& answer : refused) {
     shell->answers.push_back(answer);
     EXPECT_FALSE(r.Generate_Credit_Memo(no)) << answer.value_or("(cancel)");
@@ -258,9 +258,9 @@ TEST_F(CreditMemoTest, ManualNumbersAreAskedForAndChecked) {
   EXPECT_EQ(shell->asked[0].title, kApplicationTitle);
   EXPECT_EQ(shell->asked[0].default_text, "");
 
-  // Blanks around the number are forgiven; the series is raised past it, and the temporary
-  // counter moves on by one although nothing was drawn from it.
-  shell->answers.push_back(" 120 ");
+  // The series is raised past the number given, and the temporary counter moves on by one
+  // although nothing was drawn from it.
+  shell->answers.push_back("120");
   ASSERT_TRUE(r.Generate_Credit_Memo(no)) << r.ErrDesc();
   EXPECT_EQ(r.VoucherNo, "0101CRM120");
   EXPECT_EQ(Scalar("SELECT Voucher_Identity FROM Voucher_Master").ToText(), "120");
@@ -429,6 +429,17 @@ TEST_F(DebitCreditNoteTest, PostsOnceUnderItsFinalNumberAndRefusesWhatCannotBala
   };
   std::string unknown = "0101CRMTMP77";
   EXPECT_EQ(process(unknown, false, 0), "Invalid Voucher No: there is no voucher 0101CRMTMP77.");
+  // A voucher written under a number of no series is not numbered into one made up from it.
+  SeedReturn("0101SRT6", {});
+  SalesReturn odd = Memo();
+  std::string odd_return = "0101SRT6", made_up = "CM77";
+  ASSERT_TRUE(odd.Create_Voucher_Master(odd_return, made_up)) << odd.ErrDesc();
+  const TableSnapshot unnumbered = TakeSnapshot(*conn);
+  EXPECT_EQ(process(made_up, false, 0),
+            "Invalid Voucher No: CM77 is not a number of series 0101CRM.");
+  EXPECT_EQ(SnapshotDiff(unnumbered, TakeSnapshot(*conn)), "");
+  conn->Execute("DELETE FROM Voucher_Detail");
+  conn->Execute("DELETE FROM Voucher_Master");
 
   SeedReturn("0101SRT7", {});
   SalesReturn r = Memo();

@@ -113,6 +113,8 @@ TEST(LayoutRows, ASaveWalksTheRowsItsLayoutNames) {
   EXPECT_EQ(RowsToSave(g, Walk::kTickedUntilBlank, 1, 2, 3), (std::vector<std::int32_t>{1}));
   // Ticked rows anywhere: the empty row 3 neither counts nor stops.
   EXPECT_EQ(RowsToSave(g, Walk::kTickedToEnd, 1, 2, 3), (std::vector<std::int32_t>{1, 4, 5}));
+  // A code of blanks ends the lines where only the code counts.
+  EXPECT_EQ(RowsToSave(g, Walk::kUntilBlankCode, 1, 2, 3), (std::vector<std::int32_t>{1}));
   g.SetTextMatrix(3, 2, "Cable");
   EXPECT_EQ(RowsToSave(g, Walk::kTickedUntilBlank, 1, 2, 3), (std::vector<std::int32_t>{1, 4, 5}));
 }

@@ -88,7 +88,8 @@ class SalesReturnTest : public DbTest {
           {17, "12"},
           {18, "0101PRJ0009"},
           {28, "8"}});
-    // A blank code ends a return without source: row 4 is never looked at.
+    // A blank code (blanks are blank) ends a return without source: row 4 is never looked at.
+    Fill(*g, 3, {{2, "   "}, {3, "Blanks only"}});
     Fill(*g, 4, {{2, "P200"}, {3, "Ink Cartridge"}, {7, "1"}});
     return g;
   }

@@ -235,12 +235,12 @@ bool WriteVoucher(const C& c, const ConnectionRef& memo, const std::string& retu
   return true;
 }
 
-// The credit memo number the user typed: a positive whole number in plain digits. Blanks around
-// it are forgiven, as a person types them by accident; anything else (a sign, a point, letters, an
-// empty answer, Cancel, 0, or a number past what the series can go on from) is refused.
+// The credit memo number the user typed: a positive whole number in plain digits. Anything else
+// (blanks, a sign, a point, letters, an empty answer, Cancel, 0, or a number past what the series
+// can go on from) is refused, so the number used is exactly the one shown.
 std::optional<std::int32_t> ManualNumber(const std::optional<std::string>& answer) {
   if (!answer) return std::nullopt;
-  const std::string text = Trim(*answer);
+  const std::string& text = *answer;
   if (text.empty() || text.size() > 10) return std::nullopt;
   for (char ch : text)
     if (ch < '0' || ch > '9') return std::nullopt;

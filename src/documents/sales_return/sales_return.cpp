@@ -131,9 +131,9 @@ Layout<C> MakeLayout() {
           },
   };
   // A return against a source keeps only the lines the user ticked, wherever they stand; one
-  // without a source keeps every line down to the first without an item code.
+  // without a source keeps every line down to the first without an item code (blanks are none).
   l.walk_by = [](const C& c) {
-    return Trim(c.RefNo).empty() ? Walk::kUntilBlank : Walk::kTickedToEnd;
+    return Trim(c.RefNo).empty() ? Walk::kUntilBlankCode : Walk::kTickedToEnd;
   };
   const auto W = Write::kAlways, New = Write::kNewOnly, Null = Write::kNullWhenEmpty,
              Given = Write::kKeepWhenEmpty;
@@ -267,17 +267,19 @@ std::string InvoiceHalf(const char* table, const char* number, const char* qty) 
 
 // The lines of a delivery, a direct delivery or a cash memo, each its own cost.
 std::string OwnLines(const char* master, const char* detail, const char* number, const char* date,
-                     const char* qty, const std::string& tax, const std::string& conditions) {
+                     const char* qty, const std::string& tax, const std::string& conditions,
+                     const std::string& cost = "") {
   return std::string("SELECT M.") + number + " AS Source_No, M." + date +
          " AS Source_Date, M.Customer_Code AS Source_Customer_Code, "
          "M.Customer_Name AS Source_Customer_Name, M.Currency_Code AS Source_Currency_Code, "
          "M.Payment_Type AS Source_Payment_Type, M.Exchange_Rate AS Source_Exchange_Rate, "
          "M.Foreign_Currency_Flag AS Source_Foreign_Currency_Flag, " +
          tax + "D.*, D.Location_ID AS Line_Location_ID, D.Location_Name AS Line_Location_Name, " +
-         "D.Inventory_Value AS Cost_Value, D." + qty +
-         " AS Cost_Qty, D.Unit_Qty AS Cost_Unit_Qty FROM " + master + " M JOIN " + detail +
-         " D ON D." + number + " = M." + number + " WHERE M." + number + " = ? AND " + conditions +
-         Returnable(qty) + " ORDER BY D.SL_No";
+         (cost.empty() ? std::string("D.Inventory_Value AS Cost_Value, D.") + qty +
+                             " AS Cost_Qty, D.Unit_Qty AS Cost_Unit_Qty"
+                       : cost) +
+         " FROM " + master + " M JOIN " + detail + " D ON D." + number + " = M." + number +
+         " WHERE M." + number + " = ? AND " + conditions + Returnable(qty) + " ORDER BY D.SL_No";
 }
 
 const Source kInvoice{"Sales_Inv_Qty",
@@ -562,6 +564,32 @@ bool SalesReturn::Get_Direct_Delivery(std::string& pInvNo, GridRef& grid,
   });
 }
 
+namespace {
+
+// The cost of a cash memo's line. The goods the memo took out of stock itself are valued at what
+// they left at. A memo that paid a delivery (or an order its deliveries took out) took nothing:
+// its goods are valued at what the same item cost on those deliveries, never at nothing.
+const std::string kMemoTook =
+    "(CASE WHEN UPPER(TRIM(COALESCE(M.Reference_Document_Name, ''))) IN ('DELIVERY', "
+    "'DIRECT DELIVERY') THEN 0 ELSE COALESCE(D.Stock_Out_Qty, D.Cash_Memo_Qty) END)";
+std::string MemoSourceSum(const char* what_delivered, const char* what_direct) {
+  return std::string("COALESCE((SELECT SUM(") + what_delivered +
+         ") FROM Delivery_Detail L JOIN Delivery_Master G ON G.Delivery_No = L.Delivery_No "
+         "WHERE L.Item_Code = D.Item_Code AND (G.Delivery_No = M.Reference_No OR G.Source_No = "
+         "M.Reference_No)), 0) + COALESCE((SELECT SUM(" +
+         what_direct +
+         ") FROM Direct_Delivery_Detail L WHERE L.Item_Code = D.Item_Code AND "
+         "L.Direct_Delivery_No = M.Reference_No), 0)";
+}
+const std::string kMemoCost =
+    "CASE WHEN " + kMemoTook + " > 0 THEN D.Inventory_Value ELSE " +
+    MemoSourceSum("L.Inventory_Value", "L.Inventory_Value") + " END AS Cost_Value, CASE WHEN " +
+    kMemoTook + " > 0 THEN " + kMemoTook + " ELSE " +
+    MemoSourceSum("L.Delivery_Qty * L.Unit_Qty", "L.Direct_Delivery_Qty * L.Unit_Qty") +
+    " END AS Cost_Qty, CASE WHEN " + kMemoTook + " > 0 THEN D.Unit_Qty ELSE 1 END AS Cost_Unit_Qty";
+
+}  // namespace
+
 bool SalesReturn::Get_CashMemo(std::string& pInvNo, GridRef& grid, std::optional<bool>& /*Saved*/) {
   return Trap([&] {
     auto conn = connection_rule::StringOnly(ConnectionString);
@@ -571,7 +599,7 @@ bool SalesReturn::Get_CashMemo(std::string& pInvNo, GridRef& grid, std::optional
                  "M.TaxCode AS Source_TaxCode, M.TaxDescription AS Source_TaxDescription, "
                  "M.Cash_Memo_TaxRate AS Source_Tax_Rate, "
                  "M.cash_memo_Disc_Percent AS Source_Disc_Percent, ",
-                 "M.process_Flag <> 0 AND "),
+                 "M.process_Flag <> 0 AND ", kMemoCost),
         {Value(pInvNo)});
     if (lines.empty()) return Fail(" Delivery not created for this Cash Memo..");
     FillFromSource(*this, grid, lines, kCashMemo);

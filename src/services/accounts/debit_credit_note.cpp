@@ -74,6 +74,15 @@ class DebitCreditNote : public ServiceObject {
                         : "Invalid Voucher No: there is no voucher " + Trim(voucherNo) + ".");
       const std::string temporary = numbering.temporary_number();
       const Row master = numbering.stored();
+      // The series is the voucher's own, and its number one of that series: a number made up
+      // some other way would be numbered into a series nobody keeps.
+      const Series series{Trim(master.Text("Company_Prefix")), Trim(master.Text("Branch_Prefix")),
+                          Trim(master.Text("Document_Prefix"))};
+      const std::string prefix = series.company + series.branch + series.document;
+      if (series.company.size() != 2 || series.branch.size() != 2 || series.document.size() != 3 ||
+          temporary.rfind(prefix, 0) != 0)
+        return Fail("Invalid Voucher No: " + temporary + " is not a number of series " + prefix +
+                    ".");
       if (IsFinalNumber(temporary) || master.Int32("process_Flag") != 0)
         return Fail("Already Processed");
 
@@ -97,9 +106,6 @@ class DebitCreditNote : public ServiceObject {
                     convert::NumberToText(convert::RoundHalfEven(credits, 10)) + ".");
       if (!has_customer) return Fail("Voucher " + temporary + " has no customer line.");
 
-      // The series is the one the temporary number was drawn from.
-      const Series series{convert::Mid(temporary, 1, 2), convert::Mid(temporary, 3, 2),
-                          convert::Mid(temporary, 5, 3)};
       auto prefs = NewModule("QLNAccounts.AccountPreferences",
                              {{"AdoConnectionObject", Value(conn)},
                               {"ConnectionString", Value(conn->ConnectionString)}});
