@@ -113,9 +113,9 @@ class SalesReturn : public BusinessObject {
   bool Create_Voucher_Master(std::string& pReturnNo, std::string& pVoucherNo);
   // One voucher line; pType "Debit" makes a debit line, any other text a credit line.
   bool Create_Voucher_Detail(std::string& pVoucherNo, std::string& pVouType, std::string& pAcNo,
-                             std::string& pAcName, std::string& pType, double& pFcAmt,
-                             double& pAmt, bool& pFC, std::string& pCurCode,
-                             std::string& pCurSymbol, std::string& pPrjNo, std::int16_t& PSlNo);
+                             std::string& pAcName, std::string& pType, double& pFcAmt, double& pAmt,
+                             bool& pFC, std::string& pCurCode, std::string& pCurSymbol,
+                             std::string& pPrjNo, std::int16_t& PSlNo);
   // Posts the voucher through QLNAccountsExt.DebitCreditNote; VoucherNo then holds its number.
   bool Process_CreditMemo(std::string& pVoucherNo, double& manualIdentity, bool& ManualDocFlag);
 

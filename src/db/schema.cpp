@@ -429,6 +429,13 @@ std::vector<std::string> CreateViews(Engine engine) {
     return engine == Engine::Postgres ? std::string("TO_CHAR(") + column + ", 'YYYY-MM-DD')"
                                       : std::string("SUBSTR(") + column + ", 1, 10)";
   };
+  // What a delivery line still holds for the customer: goods that came back against the
+  // delivery (its Return_Qty, in base units) are billed by nobody.
+  auto delivered = [](const char* column) {
+    return std::string("(") + column +
+           " - COALESCE(D.Return_Qty, 0) / (CASE WHEN D.Unit_Qty IS NULL OR D.Unit_Qty = 0 THEN 1 "
+           "ELSE D.Unit_Qty END))";
+  };
   const std::string deliveries =
       "CREATE VIEW DeliveriesForInvoicingBasic AS "
       "SELECT CAST('SalesOrder' AS TEXT) AS Delivery_Flag, M.Delivery_No AS Delivery_No, "
@@ -440,7 +447,9 @@ std::vector<std::string> CreateViews(Engine engine) {
       "M.Delivery_Ref_No AS Delivery_Ref_No, D.SL_No AS SL_No, D.SL_No AS Dtl_ID, "
       "D.Item_Code AS Item_Code, D.Item_Name AS Item_Name, D.Unit_Code AS Unit_Code, "
       "D.Unit_Name AS Unit_Name, D.Period_Type AS Period_Type, D.FOC_Flag AS FOC_Flag, "
-      "D.Unit_Qty AS Unit_Qty, D.Delivery_Qty AS Delivery_Qty, D.Invoiced_Qty AS Invoiced_Qty, "
+      "D.Unit_Qty AS Unit_Qty, " +
+      delivered("D.Delivery_Qty") +
+      " AS Delivery_Qty, D.Invoiced_Qty AS Invoiced_Qty, "
       "D.Delivery_Dtl_Unit_Price AS Delivery_Dtl_Unit_Price, "
       "D.Delivery_Dtl_FC_Unit_Price AS Delivery_Dtl_FC_Unit_Price, "
       "D.Delivery_Disc_Amount AS Delivery_Disc_Amount, "
@@ -452,15 +461,17 @@ std::vector<std::string> CreateViews(Engine engine) {
       "LEFT JOIN Customer_Address A ON A.Customer_Code = M.Customer_Code AND "
       "A.Address_Code = M.Address_Code "
       "WHERE M.Processed_Flag = 1 AND M.Cancel_Flag = 0 AND M.Paid_Flag = 0 AND "
-      "NOT EXISTS (SELECT 1 FROM Cash_Memo_Master C WHERE C.Cash_Memo_No = M.Source_No) AND "
-      "D.Delivery_Qty > D.Invoiced_Qty "
+      "NOT EXISTS (SELECT 1 FROM Cash_Memo_Master C WHERE C.Cash_Memo_No = M.Source_No) AND " +
+      delivered("D.Delivery_Qty") +
+      " > D.Invoiced_Qty "
       "UNION ALL "
       "SELECT CAST('Direct' AS TEXT), M.Direct_Delivery_No, M.Direct_Delivery_Identity, " +
       day("M.Direct_Delivery_Date") +
       ", M.Company_Prefix, M.Branch_Prefix, M.Customer_Code, M.Foreign_Currency_Flag, "
       "M.Address_Code, A.Address_Desc, CAST(NULL AS TEXT), D.SL_No, D.SL_No, D.Item_Code, "
-      "D.Item_Name, D.Unit_Code, D.Unit_Name, D.Period_Type, D.FOC_Flag, D.Unit_Qty, "
-      "D.Direct_Delivery_Qty, D.Invoiced_Qty, D.Direct_Delivery_Dtl_Unit_Price, "
+      "D.Item_Name, D.Unit_Code, D.Unit_Name, D.Period_Type, D.FOC_Flag, D.Unit_Qty, " +
+      delivered("D.Direct_Delivery_Qty") +
+      ", D.Invoiced_Qty, D.Direct_Delivery_Dtl_Unit_Price, "
       "D.Direct_Delivery_Dtl_FC_Unit_Price, D.Direct_Delivery_Disc_Amount, "
       "D.Direct_Delivery_FC_Disc_Amount, D.Direct_Delivery_OverAll_Fc_Disc_Amount, "
       "D.Direct_Delivery_OverAll_Disc_Amount, D.Direct_Delivery_OverAll_Fc_Disc_Amount, "
@@ -469,8 +480,8 @@ std::vector<std::string> CreateViews(Engine engine) {
       "D.Direct_Delivery_No = M.Direct_Delivery_No "
       "LEFT JOIN Customer_Address A ON A.Customer_Code = M.Customer_Code AND "
       "A.Address_Code = M.Address_Code "
-      "WHERE M.Processed_Flag = 1 AND M.Cancel_Flag = 0 AND M.Paid_Flag = 0 AND "
-      "D.Direct_Delivery_Qty > D.Invoiced_Qty";
+      "WHERE M.Processed_Flag = 1 AND M.Cancel_Flag = 0 AND M.Paid_Flag = 0 AND " +
+      delivered("D.Direct_Delivery_Qty") + " > D.Invoiced_Qty";
   const std::string invoice_lines =
       "CREATE VIEW qrySalesInvoiceDeatails AS "
       "SELECT S.*, M.Customer_Code AS Customer_Code, B.Branch_Name AS Branch_Name, "

@@ -503,6 +503,10 @@ class FaultInjectionTest : public DbTest {
         .Set("Currency_Code", "BHD")
         .Set("Ref_No", invoice)
         .Set("Ref_Doc_Type", "INV")
+        .Set("Sales_Rtn_SubTotal", 150.0)
+        .Set("Sales_Rtn_Total_Amount", 150.0)
+        .Set("Sales_Rtn_FC_SubTotal", 150.0)
+        .Set("Sales_Rtn_FC_Total_Amount", 150.0)
         .Insert(*conn, "Sales_Return_Master");
     struct Line {
       const char* item;

@@ -100,7 +100,13 @@ class SalesReturnProcessTest : public DbTest {
                     const char* ref_type = "INV") {
     const int n = ++drafts_;
     const std::string number = "0101SRTTMP" + std::to_string(n);
+    double total = 0;
+    for (const auto& l : lines) total += l.amount;
     Record()
+        .Set("Sales_Rtn_SubTotal", total)
+        .Set("Sales_Rtn_Total_Amount", total)
+        .Set("Sales_Rtn_FC_SubTotal", total)
+        .Set("Sales_Rtn_FC_Total_Amount", total)
         .Set("Sales_Rtn_No", number)
         .Set("Sales_Rtn_Identity", static_cast<double>(n))
         .Set("Company_Prefix", "01")
@@ -141,7 +147,6 @@ class SalesReturnProcessTest : public DbTest {
     r.ConnectionString = cs;
     r.AdoConnectionObject = conn;
     r.SalesRtnNo = number;
-    r.SalesInvoiceType = "INV";
     r.StockMovementPrefix = "SRT";
     r.SalesLogPrefix = "SLG";
     r.AmtDig = 3;
@@ -258,16 +263,16 @@ TEST_F(SalesReturnProcessTest, AReturnOnLinePutsTheGoodsBackAtTheirCostAndCounts
                   "25 AND FC_Credit_Amount = 30"),
             1);
 
-  // The sales log takes the sale back, at the price of one sheet.
+  // The sales log records what came back under the return, at the price of one sheet.
   auto log = conn->Query(
       "SELECT * FROM Sales_Log WHERE Sales_Document_No = '0101SRT1' ORDER BY Sales_Log_ID");
   ASSERT_EQ(log.size(), 3u);
   EXPECT_EQ(log[0].Text("Document_Prefix"), "SLG");
   EXPECT_EQ(log[0].Text("Sales_Document_Prefix"), "SRT");
-  EXPECT_DOUBLE_EQ(log[0].Double("Sales_Qty"), -24);
-  EXPECT_DOUBLE_EQ(log[0].Double("Sales_Item_Amount"), -60);
+  EXPECT_DOUBLE_EQ(log[0].Double("Sales_Qty"), 24);
+  EXPECT_DOUBLE_EQ(log[0].Double("Sales_Item_Amount"), 60);
   EXPECT_DOUBLE_EQ(log[0].Double("Sales_Unit_Price"), 2.5);
-  EXPECT_DOUBLE_EQ(log[0].Double("Inventory_Value"), -57.6);
+  EXPECT_DOUBLE_EQ(log[0].Double("Inventory_Value"), 57.6);
   EXPECT_TRUE(services::CheckBooks(*conn).empty());
 
   // Processed once, also when synchronised after.
@@ -319,7 +324,7 @@ TEST_F(SalesReturnProcessTest, AReturnNumberedOffLineIsPostedOnceAndNoDeliveryGe
   EXPECT_EQ(Stock("01P100"), 136);
   EXPECT_EQ(Ledger("0101SRT1"),
             (std::map<std::string, double>{{"01011300", 86.4}, {"01015000", -86.4}}));
-  EXPECT_EQ(Count("Sales_Log", "Sales_Document_No = '0101SRT1' AND Sales_Qty = -36"), 1);
+  EXPECT_EQ(Count("Sales_Log", "Sales_Document_No = '0101SRT1' AND Sales_Qty = 36"), 1);
   // The delivery and the location took the goods back when the return was numbered.
   EXPECT_EQ(Returned("Delivery_Detail", "Delivery_No", "0101DEL4", 11), 36);
   EXPECT_EQ(AtLocation("01P100"), 103);
@@ -444,7 +449,11 @@ TEST_F(SalesReturnProcessTest, AFailureLeavesNothingWrittenAndTheNumberAsItWas) 
 }
 
 TEST_F(SalesReturnProcessTest, UpdateSourceCountsBaseUnitsOnEveryKindOfSource) {
-  Record().Set("Cash_Memo_No", "0101CHM3").Set("process_Flag", 1).Insert(*conn, "Cash_Memo_Master");
+  Record()
+      .Set("Cash_Memo_No", "0101CHM3")
+      .Set("Customer_Code", "01C002")
+      .Set("process_Flag", 1)
+      .Insert(*conn, "Cash_Memo_Master");
   Record()
       .Set("Cash_Memo_No", "0101CHM3")
       .Set("SL_No", 31)
@@ -460,6 +469,7 @@ TEST_F(SalesReturnProcessTest, UpdateSourceCountsBaseUnitsOnEveryKindOfSource) {
       .Set("Sales_Inv_Qty", 5.0)
       .Insert(*conn, "Direct_Sales_Invoice_Detail");
   SalesReturn r = Return("");
+  r.CustomerCode = "01C002";
   r.LastUpdate = Date::FromYmd(2027, 2, 2);
   auto update = [&](const char* kind, const char* doc, const char* item, int sl, double qty) {
     std::string k = kind, d = doc, i = item;
@@ -487,6 +497,13 @@ TEST_F(SalesReturnProcessTest, UpdateSourceCountsBaseUnitsOnEveryKindOfSource) {
             "Invalid Item Details: line 11 of 0101DEL4 has 1 of item P100 left to return, not 2");
   EXPECT_FALSE(update("CHM", "0101CHM3", "01P100", 31, 1));
   EXPECT_EQ(r.ErrDesc(), "Invalid Item Details: 0101CHM3 has no line 31 of item P100");
+  // Another customer's delivery takes nothing back from this one's return.
+  r.CustomerCode = "01C001";
+  EXPECT_FALSE(update("DEL", "0101DEL4", "01P100", 11, 1));
+  EXPECT_EQ(r.ErrDesc(),
+            "Invalid Item Details: line 11 of 0101DEL4 takes no goods back (not processed, another "
+            "customer's, or billed or paid since: they come back against the invoice or the cash "
+            "memo)");
   EXPECT_EQ(SnapshotDiff(before, TakeSnapshot(*conn)), "");
   EXPECT_TRUE(services::CheckBooks(*conn).empty());
 }

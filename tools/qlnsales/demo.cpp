@@ -554,8 +554,8 @@ int Demo(const std::string& db) {
     std::int32_t row = 1;
     while (row < g.Rows() && g.TextMatrix(row, 2) != item) ++row;
     Check(row < g.Rows(), "reading the source of a return", std::string(item) + " is not listed");
-    const double price = g.ValueMatrix(row, 17), unit_value = g.ValueMatrix(row, 27) /
-                                                              g.ValueMatrix(row, 21);
+    const double price = g.ValueMatrix(row, 17),
+                 unit_value = g.ValueMatrix(row, 27) / g.ValueMatrix(row, 21);
     const double amount = convert::RoundHalfEven(qty * price, 3);
     g.SetTextMatrix(row, 1, "1");
     g.SetTextMatrix(row, 7, convert::NumberToText(qty));

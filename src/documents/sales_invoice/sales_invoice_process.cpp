@@ -126,9 +126,9 @@ void CheckFigures(const C& c, const std::vector<InvoiceLine>& lines) {
 // invoiced even when part of it is still to bill (the list of deliveries to invoice goes by the
 // lines' quantities, not by the flag). The delivery line is found by its delivery, its serial
 // and its item (by code, or by name when the line has no code). A line that cannot be found,
-// that would bill more than was delivered, or whose delivery is another customer's, not (or no
-// longer) to bill (unprocessed, cancelled, or paid by a cash memo, before or since the invoice was
-// saved) fails the call: goods are billed once.
+// that would bill more than was delivered (less what came back against the delivery), or whose
+// delivery is another customer's, not (or no longer) to bill (unprocessed, cancelled, or paid by a
+// cash memo, before or since the invoice was saved) fails the call: goods are billed once.
 void InvoiceDeliveries(const C& c, Connection& conn, const std::vector<InvoiceLine>& lines) {
   std::set<std::pair<bool, std::string>> flagged;
   for (const auto& l : lines) {
@@ -146,8 +146,11 @@ void InvoiceDeliveries(const C& c, Connection& conn, const std::vector<InvoiceLi
     conn.ExecuteExpecting(
         std::string("UPDATE ") + detail +
             " SET Invoiced_Qty = Invoiced_Qty + ?, Last_Update = ? WHERE " + number + " = ? AND " +
-            (by_code ? "Item_Code" : "Item_Name") + " = ? AND SL_No = ? AND Invoiced_Qty + ? <= " +
-            delivered + " + ? AND " + number + " IN (SELECT " + number + " FROM " + master +
+            (by_code ? "Item_Code" : "Item_Name") +
+            " = ? AND SL_No = ? AND Invoiced_Qty + ? <= " + delivered +
+            " - COALESCE(Return_Qty, 0) / (CASE WHEN Unit_Qty IS NULL OR Unit_Qty = 0 THEN 1 ELSE "
+            "Unit_Qty END) + ? AND " +
+            number + " IN (SELECT " + number + " FROM " + master +
             " WHERE Customer_Code = ? AND Processed_Flag = 1 AND Cancel_Flag = 0 AND Paid_Flag = "
             "0" +
             (l.from_order ? " AND NOT EXISTS (SELECT 1 FROM Cash_Memo_Master C WHERE "

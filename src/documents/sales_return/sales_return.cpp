@@ -1,6 +1,9 @@
 #include "qlnsales/sales_return.h"
 
+#include <map>
 #include <string>
+
+#include "documents/sales_return/returnable_costs.h"
 
 #include "base/convert.h"
 #include "documents/layouts.h"
@@ -502,6 +505,9 @@ bool SalesReturn::Update_Sales_Rtn() {
                   ->Query("SELECT Processed_Flag FROM Sales_Return_Master WHERE Sales_Rtn_No = ?",
                           {Value(SalesRtnNo)});
     if (!rs.empty() && rs.front().Flag("Processed_Flag")) return Fail("Already Processed");
+    // A final number is only ever given by processing: saved under one nobody has, the return
+    // would pass for one processed elsewhere and wait to be synchronised.
+    if (rs.empty() && IsFinalNumber(Trim(SalesRtnNo))) return Fail("Invalid Sales Return Number");
     return UpdateDocument(*this, SalesReturnLayout());
   });
 }
@@ -518,49 +524,6 @@ bool SalesReturn::Populate_Details() {
   // No line: False with ErrDesc as it was.
   return Trap([&] {
     return FillGrid(*this, SalesReturnLayout(), *connection_rule::StringOnly(ConnectionString)) > 0;
-  });
-}
-
-bool SalesReturn::Get_Sales_Invoice(std::string& pInvNo, GridRef& grid,
-                                    std::optional<bool>& /*Saved*/) {
-  return Trap([&] {
-    auto conn = connection_rule::StringOnly(ConnectionString);
-    auto lines = conn->Query(
-        InvoiceHalf("Delivery_Detail", "Delivery_No", "Delivery_Qty") + " UNION ALL " +
-            InvoiceHalf("Direct_Delivery_Detail", "Direct_Delivery_No", "Direct_Delivery_Qty") +
-            " ORDER BY SL_No",
-        {Value(pInvNo), Value(pInvNo)});
-    if (!lines.empty()) FillFromSource(*this, grid, lines, kInvoice);
-    return true;
-  });
-}
-
-bool SalesReturn::Get_Delivery(std::string& pInvNo, GridRef& grid, std::optional<bool>& /*Saved*/) {
-  return Trap([&] {
-    auto conn = connection_rule::StringOnly(ConnectionString);
-    // Neither an invoiced line (the invoice is returned against) nor a delivery paid by a cash
-    // memo (the memo is).
-    auto lines = conn->Query(OwnLines("Delivery_Master", "Delivery_Detail", "Delivery_No",
-                                      "Delivery_Date", "Delivery_Qty", "",
-                                      "M.Processed_Flag <> 0 AND M.Paid_Flag = 0 AND "
-                                      "D.Invoiced_Qty = 0 AND "),
-                             {Value(pInvNo)});
-    if (!lines.empty()) FillFromSource(*this, grid, lines, kDelivery);
-    return true;
-  });
-}
-
-bool SalesReturn::Get_Direct_Delivery(std::string& pInvNo, GridRef& grid,
-                                      std::optional<bool>& /*Saved*/) {
-  return Trap([&] {
-    auto conn = connection_rule::StringOnly(ConnectionString);
-    auto lines =
-        conn->Query(OwnLines("Direct_Delivery_Master", "Direct_Delivery_Detail",
-                             "Direct_Delivery_No", "Direct_Delivery_Date", "Direct_Delivery_Qty",
-                             "", "M.Processed_Flag <> 0 AND D.Invoiced_Qty = 0 AND "),
-                    {Value(pInvNo)});
-    if (!lines.empty()) FillFromSource(*this, grid, lines, kDirectDelivery);
-    return true;
   });
 }
 
@@ -588,19 +551,91 @@ const std::string kMemoCost =
     MemoSourceSum("L.Delivery_Qty * L.Unit_Qty", "L.Direct_Delivery_Qty * L.Unit_Qty") +
     " END AS Cost_Qty, CASE WHEN " + kMemoTook + " > 0 THEN D.Unit_Qty ELSE 1 END AS Cost_Unit_Qty";
 
-}  // namespace
-
-bool SalesReturn::Get_CashMemo(std::string& pInvNo, GridRef& grid, std::optional<bool>& /*Saved*/) {
-  return Trap([&] {
-    auto conn = connection_rule::StringOnly(ConnectionString);
-    auto lines = conn->Query(
+// The returnable lines of source `number` of kind "INV", "DEL", "DDL" or "CHM", with their cost;
+// no rows for another kind.
+ResultSet ReturnableLines(Connection& conn, const std::string& kind, const std::string& number) {
+  const Value n(number);
+  if (kind == "INV")
+    return conn.Query(
+        InvoiceHalf("Delivery_Detail", "Delivery_No", "Delivery_Qty") + " UNION ALL " +
+            InvoiceHalf("Direct_Delivery_Detail", "Direct_Delivery_No", "Direct_Delivery_Qty") +
+            " ORDER BY SL_No",
+        {n, n});
+  // Neither an invoiced line (the invoice is returned against) nor a delivery paid by a cash
+  // memo (the memo is).
+  if (kind == "DEL")
+    return conn.Query(OwnLines("Delivery_Master", "Delivery_Detail", "Delivery_No", "Delivery_Date",
+                               "Delivery_Qty", "",
+                               "M.Processed_Flag <> 0 AND M.Paid_Flag = 0 AND "
+                               "D.Invoiced_Qty = 0 AND "),
+                      {n});
+  if (kind == "DDL")
+    return conn.Query(OwnLines("Direct_Delivery_Master", "Direct_Delivery_Detail",
+                               "Direct_Delivery_No", "Direct_Delivery_Date", "Direct_Delivery_Qty",
+                               "", "M.Processed_Flag <> 0 AND D.Invoiced_Qty = 0 AND "),
+                      {n});
+  if (kind == "CHM")
+    return conn.Query(
         OwnLines("Cash_Memo_Master", "Cash_Memo_Detail", "Cash_Memo_No", "Cash_Memo_Date",
                  "Cash_Memo_Qty",
                  "M.TaxCode AS Source_TaxCode, M.TaxDescription AS Source_TaxDescription, "
                  "M.Cash_Memo_TaxRate AS Source_Tax_Rate, "
                  "M.cash_memo_Disc_Percent AS Source_Disc_Percent, ",
                  "M.process_Flag <> 0 AND ", kMemoCost),
-        {Value(pInvNo)});
+        {n});
+  return conn.Query("SELECT 1 WHERE 1 = 0");
+}
+
+}  // namespace
+
+std::map<std::int32_t, double> documents::ReturnableCosts(Connection& conn, const std::string& kind,
+                                                          const std::string& number) {
+  std::map<std::int32_t, double> costs;
+  if (kind != "INV" && kind != "DEL" && kind != "DDL" && kind != "CHM") return costs;
+  const ResultSet lines = ReturnableLines(conn, kind, number);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const Row d = lines[i];
+    double unit = NumberOf(d["Cost_Unit_Qty"]);
+    if (unit == 0) unit = 1;
+    const double base = NumberOf(d["Cost_Qty"]) * unit;
+    costs[d.Int32("SL_No")] = base == 0 ? 0.0 : NumberOf(d["Cost_Value"]) / base;
+  }
+  return costs;
+}
+
+bool SalesReturn::Get_Sales_Invoice(std::string& pInvNo, GridRef& grid,
+                                    std::optional<bool>& /*Saved*/) {
+  return Trap([&] {
+    auto conn = connection_rule::StringOnly(ConnectionString);
+    auto lines = ReturnableLines(*conn, "INV", pInvNo);
+    if (!lines.empty()) FillFromSource(*this, grid, lines, kInvoice);
+    return true;
+  });
+}
+
+bool SalesReturn::Get_Delivery(std::string& pInvNo, GridRef& grid, std::optional<bool>& /*Saved*/) {
+  return Trap([&] {
+    auto conn = connection_rule::StringOnly(ConnectionString);
+    auto lines = ReturnableLines(*conn, "DEL", pInvNo);
+    if (!lines.empty()) FillFromSource(*this, grid, lines, kDelivery);
+    return true;
+  });
+}
+
+bool SalesReturn::Get_Direct_Delivery(std::string& pInvNo, GridRef& grid,
+                                      std::optional<bool>& /*Saved*/) {
+  return Trap([&] {
+    auto conn = connection_rule::StringOnly(ConnectionString);
+    auto lines = ReturnableLines(*conn, "DDL", pInvNo);
+    if (!lines.empty()) FillFromSource(*this, grid, lines, kDirectDelivery);
+    return true;
+  });
+}
+
+bool SalesReturn::Get_CashMemo(std::string& pInvNo, GridRef& grid, std::optional<bool>& /*Saved*/) {
+  return Trap([&] {
+    auto conn = connection_rule::StringOnly(ConnectionString);
+    auto lines = ReturnableLines(*conn, "CHM", pInvNo);
     if (lines.empty()) return Fail(" Delivery not created for this Cash Memo..");
     FillFromSource(*this, grid, lines, kCashMemo);
     return true;

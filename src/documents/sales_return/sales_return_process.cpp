@@ -10,6 +10,7 @@
 #include "documents/document_support.h"
 #include "documents/postings.h"
 #include "documents/sales_postings.h"
+#include "documents/sales_return/returnable_costs.h"
 #include "frame/numbering.h"
 #include "qlnsales/sales_return.h"
 
@@ -37,15 +38,33 @@ struct SourceTable {
   const char* detail;
   const char* number;
   const char* quantity;
+  // When the source's lines still take goods back, as the readers offer them: the source is
+  // processed and the return's customer's (the one "?"), and goods delivered come back against
+  // the delivery only while it is neither billed nor paid (afterwards against the invoice or the
+  // memo, so never twice). Empty for a kind whose documents are not kept here.
+  const char* open;
 };
 
 constexpr SourceTable kSources[] = {
-    {"INV", "Sales_Invoice_Detail", "Sales_Inv_No", "Sales_Inv_Qty"},
-    {"DSI", "Direct_Sales_Invoice_Detail", "Dir_Sales_Inv_No", "Sales_Inv_Qty"},
-    {"CHM", "Cash_Memo_Detail", "Cash_Memo_No", "Cash_Memo_Qty"},
-    {"DDL", "Direct_Delivery_Detail", "Direct_Delivery_No", "Direct_Delivery_Qty"},
-    {"DEL", "Delivery_Detail", "Delivery_No", "Delivery_Qty"},
+    {"INV", "Sales_Invoice_Detail", "Sales_Inv_No", "Sales_Inv_Qty",
+     " AND Sales_Inv_No IN (SELECT Sales_Inv_No FROM Sales_Invoice_Master WHERE Processed_Flag "
+     "<> 0 AND Customer_Code = ?)"},
+    {"DSI", "Direct_Sales_Invoice_Detail", "Dir_Sales_Inv_No", "Sales_Inv_Qty", ""},
+    {"CHM", "Cash_Memo_Detail", "Cash_Memo_No", "Cash_Memo_Qty",
+     " AND Cash_Memo_No IN (SELECT Cash_Memo_No FROM Cash_Memo_Master WHERE process_Flag <> 0 "
+     "AND Customer_Code = ?)"},
+    {"DDL", "Direct_Delivery_Detail", "Direct_Delivery_No", "Direct_Delivery_Qty",
+     " AND Invoiced_Qty = 0 AND Direct_Delivery_No IN (SELECT Direct_Delivery_No FROM "
+     "Direct_Delivery_Master WHERE Processed_Flag <> 0 AND Customer_Code = ?)"},
+    {"DEL", "Delivery_Detail", "Delivery_No", "Delivery_Qty",
+     " AND Invoiced_Qty = 0 AND Delivery_No IN (SELECT Delivery_No FROM Delivery_Master WHERE "
+     "Processed_Flag <> 0 AND Paid_Flag = 0 AND Customer_Code = ?)"},
 };
+
+// A line's units per package; a line that keeps none counts its quantity in base units, as the
+// readers offer it.
+constexpr const char* kUnitOrOne =
+    "(CASE WHEN Unit_Qty IS NULL OR Unit_Qty = 0 THEN 1 ELSE Unit_Qty END)";
 
 const SourceTable* SourceOf(const std::string& code) {
   for (const auto& s : kSources)
@@ -61,7 +80,7 @@ double Tolerance(double quantity) {
 
 // One line of the return as processing reads it once, with what the item master says of it.
 struct ReturnLine {
-  std::int32_t sl_no = 0;
+  std::int32_t sl_no = 0, ref_sl_no = 0;
   std::string item, item_name, unit, period, location_name, proj_no;
   double unit_code = 0, unit_qty = 0, qty = 0, amount = 0, value = 0;
   std::int32_t location_id = 0;
@@ -97,6 +116,7 @@ std::vector<ReturnLine> ReadReturnLines(Connection& conn, const std::string& num
     l.qty = r.Double("Sales_Rtn_Qty");
     l.amount = r.Double("Sales_Rtn_Item_Amount");
     l.value = r.Double("Inventory_Value");
+    l.ref_sl_no = r.Int32("Ref_SL_No");
     l.location_id = r.Int32("Location_ID");
     l.known = !r.IsNull("Known_Item");
     l.type = r.IsNull("Master_Item_Type") ? 0 : r.Int32("Master_Item_Type");
@@ -124,6 +144,55 @@ void CheckLines(const std::vector<ReturnLine>& lines) {
     if (!Storable(l.amount) || l.amount < 0 || !Storable(l.value) || l.value < 0 ||
         !Storable(l.value / q) || !Storable(l.amount / q))
       throw Error("Invalid Item Details: " + line + " has no valid amount or inventory value");
+  }
+}
+
+// The credit memo credits the customer the header's total, debits the sales returns its
+// subtotal and credits the discount back: the header must be the lines' figures, or the customer
+// would be credited for goods that never came back.
+void CheckFigures(const C& c, const std::vector<ReturnLine>& lines) {
+  const int places = convert::DecimalPlaces(c.AmtDig);
+  double sum = 0;
+  for (const auto& l : lines) sum += convert::RoundHalfEven(l.amount, places);
+  auto differs = [](double a, double b) {
+    return std::fabs(a - b) > 1e-9 * std::max({1.0, std::fabs(a), std::fabs(b)});
+  };
+  if (!Storable(c.SalesRtnSubTotal) || differs(c.SalesRtnSubTotal, sum))
+    throw Error("The return's subtotal " + convert::NumberToText(c.SalesRtnSubTotal) +
+                " is not the sum of its lines (" +
+                convert::NumberToText(convert::RoundHalfEven(sum, 10)) + ")");
+  if (!Storable(c.SalesRtnDiscAmount) || c.SalesRtnDiscAmount < 0 ||
+      !Storable(c.SalesRtnFCDiscAmount) || c.SalesRtnFCDiscAmount < 0 ||
+      c.SalesRtnDiscAmount > sum + 1e-9 * std::max(1.0, sum))
+    throw Error("Invalid Discount Amount");
+  if (!Storable(c.TaxAmount) || c.TaxAmount < 0) throw Error("Invalid Tax Amount");
+  const double expected = sum - c.SalesRtnDiscAmount + c.TaxAmount;
+  if (!Storable(c.SalesRtnTotalAmount) || !Storable(c.SalesRtnFCTotalAmount) ||
+      c.SalesRtnFCTotalAmount < 0 || differs(c.SalesRtnTotalAmount, expected))
+    throw Error("The return's total " + convert::NumberToText(c.SalesRtnTotalAmount) +
+                " is not its lines less the discount plus the tax (" +
+                convert::NumberToText(convert::RoundHalfEven(expected, 10)) + ")");
+}
+
+// A line of a return against a source comes back at what its goods cost when they left, as the
+// source's line says (for an invoice line, its delivery line), whatever figure the grid carried:
+// goods never come back dearer or cheaper than they went. The value is kept on the line, for the
+// synchronisation to post. A return without a source, or of a source that kept no cost, has no
+// other value than its own.
+void ValueAtSourceCost(Connection& conn, const std::string& kind, const std::string& source,
+                       std::vector<ReturnLine>& lines) {
+  if (Trim(source).empty()) return;
+  const auto costs = ReturnableCosts(conn, kind, Trim(source));
+  for (auto& l : lines) {
+    auto cost = costs.find(l.ref_sl_no);
+    // No goods to take back (the source's update refuses the line), or a source that kept no
+    // cost (nothing else to go by than the line's own value).
+    if (cost == costs.end() || !(cost->second > 0)) continue;
+    const double value = cost->second * l.base();
+    if (value == l.value) continue;
+    l.value = value;
+    conn.ExecuteDeferred("UPDATE Sales_Return_Detail SET Inventory_Value = ? WHERE SL_No = ?",
+                         {Value(value), Value(l.sl_no)});
   }
 }
 
@@ -217,9 +286,9 @@ class ReturnPosting {
     }
   }
 
-  // A return lowers sales: each line is logged with its base quantity, amount and value taken
-  // back (negative), at the price of one base unit, so that the log of an item adds up to what
-  // was sold net of what came back.
+  // Each line is logged under the return's own number and prefixes with its base quantity, its
+  // amount and value as they stand, at the price of one base unit: the log tells a return from a
+  // sale by its document, as the modules reading it expect.
   void SalesLog(const std::vector<ReturnLine>& lines) {
     for (const auto& l : lines) {
       SalesLogEntry e;
@@ -229,9 +298,9 @@ class ReturnPosting {
       e.unit = l.unit;
       e.unit_code = l.unit_code;
       e.unit_qty = l.unit_qty;
-      e.qty = -l.qty;
-      e.amount = -l.amount;
-      e.inventory_value = -l.value;
+      e.qty = l.qty;
+      e.amount = l.amount;
+      e.inventory_value = l.value;
       e.proj_no = l.proj_no;
       PostSalesLog(d_, e);
     }
@@ -330,11 +399,21 @@ bool SalesReturn::Return_Process() {
     FinalNumbering numbering(kTables);
     if (auto err = numbering.Open(*conn, SalesRtnNo)) return Fail(*err);
     const std::string temporary = numbering.temporary_number();
+    // The caller's kind and the stored one name the same source, or the goods would come back
+    // against one kind and be credited (or not) as the other.
+    const std::string kind = SourceKind(*this);
+    if (!Trim(SalesInvoiceType).empty() && !Trim(RefDocType).empty() &&
+        Trim(SalesInvoiceType) != Trim(RefDocType))
+      return Fail("Invalid Source Document Type '" + Trim(SalesInvoiceType) + "'");
     if (mode.KeepsStoredIdentity()) {
       // Only a return numbered off-line waits for its postings; one posted already, or still
       // under its temporary number, would post its goods twice.
-      if (!IsFinalNumber(temporary))
+      if (!IsFinalNumber(temporary) || !numbering.stored().Flag("Processed_Flag"))
         return Fail("A sales return is synchronised once it is processed off-line");
+      // The header is taken for the call first: a second synchronisation at the same time waits
+      // here and then finds the postings.
+      conn->Execute("UPDATE Sales_Return_Master SET Processed_Flag = 1 WHERE Sales_Rtn_No = ?",
+                    {Value(temporary)});
       if (HasPostings(*conn, temporary)) return Fail("Already Processed");
       // A return numbered off-line keeps the stamp it was given then.
       if (auto when = convert::ParseDate(numbering.stored().Text("Last_Update")))
@@ -342,8 +421,10 @@ bool SalesReturn::Return_Process() {
     } else if (IsFinalNumber(temporary) || numbering.stored().Flag("Processed_Flag")) {
       return Fail("Already Processed");
     }
-    const auto lines = ReadReturnLines(*conn, temporary);
+    auto lines = ReadReturnLines(*conn, temporary);
     CheckLines(lines);
+    CheckFigures(*this, lines);
+    if (mode.UpdatesSources()) ValueAtSourceCost(*conn, kind, RefNo, lines);
     auto prefs = conn->Query(
         "SELECT Generate_Credit_Memo FROM Default_Sales_Preferences WHERE Branch_Prefix = ?",
         {Value(BranchPrefix)});
@@ -366,8 +447,8 @@ bool SalesReturn::Return_Process() {
     if (mode.Posts()) {
       posting.SalesLog(lines);
       // Goods delivered and not yet billed owe the customer nothing back.
-      const std::string kind = Trim(RefDocType);
-      if (kind != "DDL" && kind != "DEL" && credit_memo) {
+      const std::string ref_kind = Trim(RefDocType);
+      if (ref_kind != "DDL" && ref_kind != "DEL" && credit_memo) {
         std::string number = SalesRtnNo;
         if (!Generate_Credit_Memo(number)) return false;
       }
@@ -414,15 +495,26 @@ bool SalesReturn::Update_Source(ConnectionRef& Cn, std::string& pDocNo, double& 
     const std::string where =
         std::string(" WHERE ") + s->number + " = ? AND Item_Code = ? AND " + "SL_No = ?";
     const bool invoice = std::string_view(s->code) == "INV";
-    auto rs =
-        conn->Query(std::string("SELECT Return_Qty, ") + s->quantity + " AS Quantity, Unit_Qty" +
-                        (invoice ? ", Delivery_No" : "") + " FROM " + s->detail + where,
-                    {Value(doc), Value(pItemCode), Value(pRefSLNO)});
+    // The customer the source must be of comes where its condition stands.
+    const bool by_customer = std::string_view(s->open).find('?') != std::string_view::npos;
+    auto with_customer = [&](std::vector<Value> params, std::size_t at) {
+      if (by_customer)
+        params.insert(params.begin() + static_cast<std::ptrdiff_t>(at), Value(Trim(CustomerCode)));
+      return params;
+    };
+    auto rs = conn->Query(std::string("SELECT Return_Qty, ") + s->quantity + " * " + kUnitOrOne +
+                              " AS Base, CASE WHEN 1 = 1" + s->open + " THEN 1 ELSE 0 END AS Open" +
+                              (invoice ? ", Delivery_No" : "") + " FROM " + s->detail + where,
+                          with_customer({Value(doc), Value(pItemCode), Value(pRefSLNO)}, 0));
     if (rs.empty())
       return Fail("Invalid Item Details: " + doc + " has no line " + std::to_string(pRefSLNO) +
                   " of item " + shown);
     Row line = rs.front();
-    const double base = line.Double("Quantity") * line.Double("Unit_Qty");
+    if (line.Int32("Open") == 0)
+      return Fail("Invalid Item Details: line " + std::to_string(pRefSLNO) + " of " + doc +
+                  " takes no goods back (not processed, another customer's, or billed or paid "
+                  "since: they come back against the invoice or the cash memo)");
+    const double base = line.Double("Base");
     const double before = line.Double("Return_Qty");
     const double after = before + pQty;
     const double tolerance = Tolerance(base);
@@ -436,14 +528,15 @@ bool SalesReturn::Update_Source(ConnectionRef& Cn, std::string& pDocNo, double& 
     const bool all_returned = invoice && after >= base - tolerance;
     // The same bound once more as the row is written: another return of the same line since it
     // was read fails the call instead of returning the goods twice.
-    conn->ExecuteExpecting(std::string("UPDATE ") + s->detail +
-                               " SET Return_Qty = Return_Qty + ?, Last_Update = ?" +
-                               (all_returned ? ", parentsalesInv_allitemsreturned = 1" : "") +
-                               where + " AND Return_Qty + ? <= " + s->quantity + " * Unit_Qty + ?",
-                           {Value(pQty), Stamp(s->detail, LastUpdate), Value(doc), Value(pItemCode),
-                            Value(pRefSLNO), Value(pQty), Value(tolerance)},
-                           1, too_much);
-    if (all_returned) {
+    conn->ExecuteExpecting(
+        std::string("UPDATE ") + s->detail + " SET Return_Qty = Return_Qty + ?, Last_Update = ?" +
+            (all_returned ? ", parentsalesInv_allitemsreturned = 1" : "") + where + s->open +
+            " AND Return_Qty + ? <= " + s->quantity + " * " + kUnitOrOne + " + ?",
+        with_customer({Value(pQty), Stamp(s->detail, LastUpdate), Value(doc), Value(pItemCode),
+                       Value(pRefSLNO), Value(pQty), Value(tolerance)},
+                      5),
+        1, too_much);
+    if (all_returned && !Trim(line.Text("Delivery_No")).empty()) {
       // The delivery's other invoice lines of the item that bill just as much, none of it
       // returned, are marked all returned with it.
       const auto whole = static_cast<std::int64_t>(convert::RoundHalfEven(after));
