@@ -273,7 +273,7 @@ const std::vector<TableDef>& Tables() {
        "Sales_Rtn_FC_Disc_Amount:F Sales_Rtn_FC_Total_Amount:F Cancel_Flag:B "
        "Allow_Cancel_Flag:A Processed_Flag:B Ref_No:T Ref_Date:T Ref_Doc_Type:T "
        "Sales_Rtn_Comments:T Employee_ID:T Employee_Name:T Year_End_Flag:B Exchange_Rate:F "
-       "TaxCode:T TaxDescription:T TaxRate:F TaxAmount:F Last_Update:D",
+       "TaxCode:T TaxDescription:T TaxRate:F TaxAmount:F Last_Update:D Voucher_No:T",
        "Sales_Rtn_No",
        {"Customer_Code", "Ref_No"}},
       {"Sales_Return_Detail",
@@ -576,6 +576,10 @@ void CreateSchema(Connection& conn) {
                    TypeSql('B', conn.Engine()));
       conn.Execute("UPDATE Sales_Order_Master SET Ordered_Qty_Posted = process_Flag");
     }
+    if (current > 0 && current < 5)
+      // The credit memo a return's customer was given, so that none is given twice.
+      conn.Execute("ALTER TABLE Sales_Return_Master ADD COLUMN Voucher_No " +
+                   TypeSql('T', conn.Engine()));
     if (current < kSchemaVersion) {
       conn.Execute("DELETE FROM QLNSales_Schema");
       conn.Execute("INSERT INTO QLNSales_Schema (Version) VALUES (?)", {Value(kSchemaVersion)});

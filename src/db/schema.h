@@ -9,7 +9,7 @@
 
 namespace qlnsales::db {
 
-constexpr int kSchemaVersion = 4;
+constexpr int kSchemaVersion = 5;
 
 // Creates every missing table and index, makes the views again and records the schema version;
 // running it again on a current database changes no row. Runs in one transaction of its own.

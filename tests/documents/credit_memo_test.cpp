@@ -235,6 +235,36 @@ TEST_F(CreditMemoTest, PostsTheVoucherAndCreditsTheCustomer) {
             (std::vector<std::string>{"1 Customer 01C009 Cr 50", "2 General 01014300 Dr 50"}));
   EXPECT_EQ(CustomerBalance(), -149);
   EXPECT_TRUE(services::CheckBooks(*conn).empty());
+
+  // The returns keep their memos, and a customer is credited for a return once: neither a second
+  // memo, nor one of a return not processed, nor a line added to a posted voucher.
+  EXPECT_EQ(
+      Scalar("SELECT Voucher_No FROM Sales_Return_Master WHERE Sales_Rtn_No = ?", {no}).ToText(),
+      "0101CRM1");
+  const TableSnapshot credited = TakeSnapshot(*conn);
+  EXPECT_FALSE(r.Generate_Credit_Memo(no));
+  EXPECT_EQ(r.ErrDesc(), "The sales return 0101SRT7 has its credit memo 0101CRM1 already");
+  std::string draft_voucher = "0101CRMTMP9";
+  EXPECT_FALSE(r.Create_Voucher_Master(no, draft_voucher));
+  EXPECT_EQ(r.ErrDesc(), "The sales return 0101SRT7 has its credit memo 0101CRM1 already");
+  SeedReturn("0101SRTTMP3", {50, 0, 0, 50, 50, 0, 50});
+  conn->Execute("UPDATE Sales_Return_Master SET Processed_Flag = 0 WHERE Sales_Rtn_No = ?",
+                {Value("0101SRTTMP3")});
+  std::string unprocessed = "0101SRTTMP3";
+  EXPECT_FALSE(r.Generate_Credit_Memo(unprocessed));
+  EXPECT_EQ(r.ErrDesc(),
+            "The sales return 0101SRTTMP3 is not processed: its credit memo comes with its "
+            "processing");
+  conn->Execute("DELETE FROM Sales_Return_Master WHERE Sales_Rtn_No = ?", {Value(unprocessed)});
+  std::string posted = "0101CRM1", type = "General", account = "01014300", name = "x",
+              side = "Debit", currency = "BHD", symbol = "BD", project = "  ";
+  double fc_amount = 100, amount = 100;
+  bool foreign = false;
+  std::int16_t line = 9;
+  EXPECT_FALSE(r.Create_Voucher_Detail(posted, type, account, name, side, fc_amount, amount,
+                                       foreign, currency, symbol, project, line));
+  EXPECT_EQ(r.ErrDesc(), "Already Processed");
+  EXPECT_EQ(SnapshotDiff(credited, TakeSnapshot(*conn)), "");
 }
 
 TEST_F(CreditMemoTest, ManualNumbersAreAskedForAndChecked) {
@@ -363,6 +393,7 @@ TEST_F(CreditMemoTest, RefusalsWriteNothing) {
             (std::vector<std::string>{"1 Customer 01C009 Cr 110", "2 General 01014300 Dr 100"}));
   conn->Execute("DELETE FROM Voucher_Detail");
   conn->Execute("DELETE FROM Voucher_Master");
+  conn->Execute("UPDATE Sales_Return_Master SET Voucher_No = NULL");
   refused("0101SRT2", "Voucher 0101CRMTMP1 does not balance: debits 100, credits 110.");
 
   // A discount in the local currency alone still gets its line and its account.
@@ -468,8 +499,9 @@ TEST_F(DebitCreditNoteTest, PostsOnceUnderItsFinalNumberAndRefusesWhatCannotBala
 
   // The books check holds a processed voucher to its receivable line; a voucher still being
   // written owes nothing.
-  std::string draft = "0101CRMTMP5";
-  ASSERT_TRUE(r.Create_Voucher_Master(rtn, draft)) << r.ErrDesc();
+  std::string draft = "0101CRMTMP5", other_return = "0101SRT9";
+  SeedReturn(other_return, {});
+  ASSERT_TRUE(r.Create_Voucher_Master(other_return, draft)) << r.ErrDesc();
   EXPECT_TRUE(services::CheckBooks(*conn).empty());
   conn->Execute("UPDATE Accounts_Receivable_Ledger SET Credit_Amount = 90");
   conn->Execute("UPDATE Customer_Master SET Customer_Balance = -90");

@@ -429,6 +429,105 @@ TEST_F(SalesScenario, PartOfAnInvoiceComesBackWithItsCreditMemo) {
   EXPECT_EQ(RowOf(*third.SalRetGridName, "P100"), 0);
 }
 
+TEST_F(SalesScenario, DeliveredGoodsComeBackOnceAndAtWhatTheyCost) {
+  SetOrderConversions(*conn, false, false, true, false);
+  ProcessedOrder("Credit");
+  const double paper = Stock("01P100"), inventory = Balance("01011300");
+  const double box_cost =
+      Scalar(
+          "SELECT Inventory_Value FROM Delivery_Detail WHERE Delivery_No = '0101DEL1' AND "
+          "Item_Code = '01P100'")
+          .ToDouble() /
+      2;
+
+  // One box comes back against the delivery; the grid's cost was typed over, the header does not
+  // add up, and the kinds disagree: each is refused before anything is written.
+  SalesReturn rtn = Return("DEL");
+  std::string delivery = "0101DEL1";
+  std::optional<bool> saved;
+  ASSERT_TRUE(rtn.Get_Delivery(delivery, rtn.SalRetGridName, saved)) << rtn.ErrDesc();
+  Grid& g = *rtn.SalRetGridName;
+  const std::int32_t row = RowOf(g, "P100");
+  ASSERT_GT(row, 0);
+  TickReturn(g, row, 1, 30, 999);
+  rtn.SalesRtnSubTotal = rtn.SalesRtnFCSubTotal = 30;
+  rtn.SalesRtnTotalAmount = rtn.SalesRtnFCTotalAmount = 1000000;
+  ASSERT_TRUE(rtn.Create_Sales_Rtn()) << rtn.ErrDesc();
+  EXPECT_FALSE(rtn.Return_Process());
+  EXPECT_EQ(rtn.ErrDesc(),
+            "The return's total 1000000 is not its lines less the discount plus the tax (30)");
+  rtn.SalesRtnTotalAmount = rtn.SalesRtnFCTotalAmount = 30;
+  ASSERT_TRUE(rtn.Update_Sales_Rtn()) << rtn.ErrDesc();
+  rtn.SalesInvoiceType = "INV";
+  EXPECT_FALSE(rtn.Return_Process());
+  EXPECT_EQ(rtn.ErrDesc(), "Invalid Source Document Type 'INV'");
+  EXPECT_EQ(Stock("01P100"), paper);
+
+  // Processed: the box is back at what it cost, not at the figure typed; no credit memo, as
+  // nothing of the delivery was billed.
+  rtn.SalesInvoiceType = "DEL";
+  ASSERT_TRUE(rtn.Return_Process()) << rtn.ErrDesc();
+  EXPECT_EQ(Stock("01P100"), paper + 12);
+  EXPECT_NEAR(Balance("01011300") - inventory, box_cost, 1e-6);
+  EXPECT_NEAR(Scalar("SELECT Inventory_Value FROM Sales_Return_Detail").ToDouble(), box_cost, 1e-6);
+  EXPECT_EQ(VoucherCount(), 0);
+  ExpectBooksClean();
+
+  // The box that came back is billed by nobody: the delivery offers the other one.
+  SalesInvoice inv = Invoice();
+  ASSERT_TRUE(inv.Get_Delivery_Details()) << inv.ErrDesc();
+  Grid& b = *inv.InvoiceGridName;
+  std::int32_t line = 1;
+  while (line < b.Rows() && b.TextMatrix(line, 5) != "P100") ++line;
+  ASSERT_LT(line, b.Rows());
+  EXPECT_EQ(b.TextMatrix(line, 11), "1");
+  // Billing both boxes anyway is refused when the invoice is processed.
+  Fill(b, line, {{1, "1"}, {11, "2"}, {16, "60"}, {17, "60"}});
+  inv.SalesInvSubtotal = inv.SalesInvFCsubtotal = 60;
+  inv.SalesInvTotalAmount = inv.SalesInvFCTotalAmount = 60;
+  ASSERT_TRUE(inv.Create_Sales_Invoice(true)) << inv.ErrDesc();
+  EXPECT_FALSE(inv.Process_Invoice());
+  EXPECT_EQ(inv.ErrDesc(), "Invalid Item Details");
+  EXPECT_EQ(Count("Sales_Invoice_Master", "Processed_Flag = 1"), 0);
+
+  // Once the delivery is billed, its goods come back against the invoice only.
+  SalesInvoice one = Invoice();
+  ASSERT_TRUE(one.Get_Delivery_Details()) << one.ErrDesc();
+  Fill(*one.InvoiceGridName, line, {{1, "1"}});
+  one.SalesInvSubtotal = one.SalesInvFCsubtotal = 30;
+  one.SalesInvTotalAmount = one.SalesInvFCTotalAmount = 30;
+  ASSERT_TRUE(one.Create_Sales_Invoice(true)) << one.ErrDesc();
+  ASSERT_TRUE(one.Process_Invoice()) << one.ErrDesc();
+  SalesReturn late = Return("DEL");
+  late.RefNo = "0101DEL1";
+  late.CustomerCode = "01C001";
+  const std::string paper_line =
+      Scalar(
+          "SELECT SL_No FROM Delivery_Detail WHERE Delivery_No = '0101DEL1' AND Item_Code = "
+          "'01P100'")
+          .ToText();
+  late.SalRetGridName->SetRows(2);
+  Fill(*late.SalRetGridName, 1,
+       {{1, "1"}, {2, "P100"}, {6, "12"}, {7, "1"}, {12, "30"}, {13, "30"}, {28, paper_line}});
+  late.SalesRtnSubTotal = late.SalesRtnFCSubTotal = 30;
+  late.SalesRtnTotalAmount = late.SalesRtnFCTotalAmount = 30;
+  ASSERT_TRUE(late.Create_Sales_Rtn()) << late.ErrDesc();
+  EXPECT_FALSE(late.Return_Process());
+  EXPECT_EQ(late.ErrDesc().rfind(
+                "Invalid Item Details: line " + paper_line + " of 0101DEL1 takes no goods back", 0),
+            0u)
+      << late.ErrDesc();
+  EXPECT_EQ(Stock("01P100"), paper + 12);
+
+  // A final number is only ever given by processing.
+  SalesReturn made_up = Return("DEL");
+  made_up.SalesRtnNo = "0101SRT77";
+  EXPECT_FALSE(made_up.Update_Sales_Rtn());
+  EXPECT_EQ(made_up.ErrDesc(), "Invalid Sales Return Number");
+  EXPECT_EQ(Count("Sales_Return_Master", "Sales_Rtn_No = '0101SRT77'"), 0);
+  ExpectBooksClean();
+}
+
 TEST_F(SalesScenario, GoodsPaidByACashMemoComeBack) {
   SetOrderConversions(*conn, true, true, false, false);
   ProcessedOrder("Cash");

@@ -160,6 +160,14 @@ bool WriteVoucher(const C& c, const ConnectionRef& memo, const std::string& retu
   if (found.empty()) return true;
   const Row rtn = found.front();
   if (Trim(voucher_no).empty()) throw Error("Invalid Voucher No");
+  // A customer is credited for goods that came back, once: the return is processed, and the
+  // voucher it was given is kept on it.
+  if (!rtn.Flag("Processed_Flag"))
+    throw Error("The sales return " + return_no +
+                " is not processed: its credit memo comes with its processing");
+  if (!Trim(rtn.Text("Voucher_No")).empty())
+    throw Error("The sales return " + return_no + " has its credit memo " +
+                Trim(rtn.Text("Voucher_No")) + " already");
 
   const double total = rtn.Double("Sales_Rtn_Total_Amount");
   const double fc_total = rtn.Double("Sales_Rtn_FC_Total_Amount");
@@ -232,6 +240,8 @@ bool WriteVoucher(const C& c, const ConnectionRef& memo, const std::string& retu
       .Insert(conn, "Voucher_Master");
   for (const auto& l : lines)
     InsertVoucherLine(conn, voucher_no, l, currency, symbol, kProjNo, stamp);
+  conn.Execute("UPDATE Sales_Return_Master SET Voucher_No = ? WHERE Sales_Rtn_No = ?",
+               {Value(voucher_no), Value(return_no)});
   return true;
 }
 
@@ -257,10 +267,18 @@ bool SalesReturn::Generate_Credit_Memo(std::string& pReturnNo) {
     const bool own_object = conn == AdoConnectionObject;
     const std::string return_no = Trim(pReturnNo);
     // Without its return there is nothing to credit, so no number is asked for or drawn.
-    if (conn->Query("SELECT Sales_Rtn_No FROM Sales_Return_Master WHERE Sales_Rtn_No = ?",
-                    {Value(return_no)})
-            .empty())
-      return Fail("Invalid Sales Return");
+    const auto found = conn->Query(
+        "SELECT Processed_Flag, Voucher_No FROM Sales_Return_Master WHERE "
+        "Sales_Rtn_No = ?",
+        {Value(return_no)});
+    if (found.empty()) return Fail("Invalid Sales Return");
+    // Nor is a number asked for a memo that cannot be made.
+    if (!found.front().Flag("Processed_Flag"))
+      return Fail("The sales return " + return_no +
+                  " is not processed: its credit memo comes with its processing");
+    if (!Trim(found.front().Text("Voucher_No")).empty())
+      return Fail("The sales return " + return_no + " has its credit memo " +
+                  Trim(found.front().Text("Voucher_No")) + " already");
 
     const Series series{CompanyPrefix, BranchPrefix, kCreditMemoPrefix};
     const auto prefix = conn->Query(
@@ -318,6 +336,10 @@ bool SalesReturn::Create_Voucher_Detail(std::string& pVoucherNo, std::string& pV
                                         std::string& pPrjNo, std::int16_t& PSlNo) {
   return Trap([&] {
     if (Trim(pVoucherNo).empty()) return Fail("Invalid Voucher No");
+    // A posted voucher is what its ledger lines say: a line added now would part it from them.
+    auto voucher = MemoConnection(*this)->Query(
+        "SELECT process_Flag FROM Voucher_Master WHERE Voucher_No = ?", {Value(pVoucherNo)});
+    if (!voucher.empty() && voucher.front().Flag("process_Flag")) return Fail("Already Processed");
     InsertVoucherLine(*MemoConnection(*this), pVoucherNo,
                       {pVouType, pAcNo, pAcName, pType == "Debit", pFcAmt, pAmt, pFC, PSlNo},
                       pCurCode, pCurSymbol, pPrjNo, Value(LastUpdate));
@@ -338,6 +360,9 @@ bool SalesReturn::Process_CreditMemo(std::string& pVoucherNo, double& manualIden
                            {"LastUpdate", Value(LastUpdate)}});
     std::vector<Value> args{Value(pVoucherNo)};
     if (!note->Invoke("Process_Voucher", args).ToBool()) return Fail(note->Get("ErrDesc").ToText());
+    // The return keeps the number its credit memo was given.
+    conn->Execute("UPDATE Sales_Return_Master SET Voucher_No = ? WHERE Voucher_No = ?",
+                  {args[0], Value(pVoucherNo)});
     pVoucherNo = args[0].ToText();
     VoucherNo = pVoucherNo;
     return true;
