@@ -2,6 +2,8 @@
 // with the customer's balance, the stock and the books checked at every step.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "base/convert.h"
 #include "qlnsales/registry.h"
 #include "qlnsales/sales_invoice.h"
@@ -526,6 +528,24 @@ TEST_F(SalesScenario, DeliveredGoodsComeBackOnceAndAtWhatTheyCost) {
   EXPECT_EQ(made_up.ErrDesc(), "Invalid Sales Return Number");
   EXPECT_EQ(Count("Sales_Return_Master", "Sales_Rtn_No = '0101SRT77'"), 0);
   ExpectBooksClean();
+
+  // The books check tells a source line that took back more than it holds, and a return whose
+  // goods did not come back into stock.
+  conn->Execute(
+      "UPDATE Delivery_Detail SET Return_Qty = 100 WHERE Delivery_No = '0101DEL1' AND "
+      "Item_Code = '01P100'");
+  conn->Execute("DELETE FROM Stock_Movement WHERE Document_No = ?", {Value(rtn.SalesRtnNo)});
+  const auto violations = services::CheckBooks(*conn);
+  auto names = [&](const std::string& text) {
+    return std::find(violations.begin(), violations.end(), text) != violations.end();
+  };
+  EXPECT_TRUE(names("Line " + paper_line +
+                    " of Delivery_Detail 0101DEL1 has 100 returned, more "
+                    "than the 24 it holds"))
+      << ::testing::PrintToString(violations);
+  EXPECT_TRUE(names("Sales return " + rtn.SalesRtnNo +
+                    " is processed but moved 0 of item 01P100 into stock for 12 returned"))
+      << ::testing::PrintToString(violations);
 }
 
 TEST_F(SalesScenario, GoodsPaidByACashMemoComeBack) {
