@@ -417,6 +417,12 @@ TEST_F(CreditMemoTest, CreateVoucherDetailWritesOneLineBySide) {
   double fc = 26.5, amt = 10;
   bool foreign = true;
   std::int16_t sl = 2;
+  // Lines go to a voucher being written, never to a number no voucher has.
+  EXPECT_FALSE(
+      r.Create_Voucher_Detail(v, type, acc, name, side, fc, amt, foreign, code, symbol, proj, sl));
+  EXPECT_EQ(r.ErrDesc(), "Invalid Voucher No");
+  EXPECT_EQ(Count("Voucher_Detail"), 0);
+  Record().Set("Voucher_No", v).Set("process_Flag", 0).Insert(*conn, "Voucher_Master");
   ASSERT_TRUE(
       r.Create_Voucher_Detail(v, type, acc, name, side, fc, amt, foreign, code, symbol, proj, sl));
   // Any text but "Debit" makes a credit line.

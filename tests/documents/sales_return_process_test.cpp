@@ -68,7 +68,10 @@ class SalesReturnProcessTest : public DbTest {
           .Set("SL_No", l.sl)
           .Set("Item_Code", l.item)
           .Set("Unit_Qty", l.unit_qty)
-          .Set(quantity_column, l.qty);
+          .Set(quantity_column, l.qty)
+          // Sold at 50 a base unit: no return is credited more than that.
+          .Set(kind == "Sales_Invoice" ? "Sales_Inv_Item_Amount" : kind + "_Item_Amount",
+               50 * l.qty * l.unit_qty);
       if (kind == "Sales_Invoice") r.Set("Delivery_No", "0101DEL4");
       r.Insert(*conn, kind + "_Detail");
     }

@@ -415,8 +415,17 @@ TEST_F(SalesScenario, PartOfAnInvoiceComesBackWithItsCreditMemo) {
   second.SalesRtnSubTotal = second.SalesRtnFCSubTotal = 30;
   second.SalesRtnTotalAmount = second.SalesRtnFCTotalAmount = 30;
   ASSERT_TRUE(second.Create_Sales_Rtn()) << second.ErrDesc();
+  // Off-line, and credited before it is synchronised: the synchronisation posts the goods and
+  // gives no second memo.
+  second.OnlineFlag = false;
   ASSERT_TRUE(second.Return_Process()) << second.ErrDesc();
+  std::string second_no = second.SalesRtnNo;
+  ASSERT_TRUE(second.Generate_Credit_Memo(second_no)) << second.ErrDesc();
   EXPECT_EQ(second.VoucherNo, "0101CRM2");
+  EXPECT_EQ(Stock("01P100"), paper + 12);
+  second.SyncFlag = true;
+  ASSERT_TRUE(second.Return_Process()) << second.ErrDesc();
+  EXPECT_EQ(VoucherCount(), 2);
   EXPECT_EQ(Stock("01P100"), paper + 24);
   EXPECT_EQ(Count("Sales_Invoice_Detail",
                   "Sales_Inv_No = '0101INV1' AND Item_Code = '01P100' AND "
@@ -463,6 +472,26 @@ TEST_F(SalesScenario, DeliveredGoodsComeBackOnceAndAtWhatTheyCost) {
   rtn.SalesInvoiceType = "INV";
   EXPECT_FALSE(rtn.Return_Process());
   EXPECT_EQ(rtn.ErrDesc(), "Invalid Source Document Type 'INV'");
+  rtn.SalesInvoiceType = "DEL";
+  // Nor is a box credited beyond what it sold for, or tax that no code charged.
+  Fill(g, row, {{12, "1000"}, {13, "1000"}});
+  rtn.SalesRtnSubTotal = rtn.SalesRtnFCSubTotal = 1000;
+  rtn.SalesRtnTotalAmount = rtn.SalesRtnFCTotalAmount = 1000;
+  ASSERT_TRUE(rtn.Update_Sales_Rtn()) << rtn.ErrDesc();
+  EXPECT_FALSE(rtn.Return_Process());
+  EXPECT_EQ(rtn.ErrDesc(),
+            "Invalid Item Details: line 1 (P100) is credited 1000, more than the 30 its goods were "
+            "sold for");
+  Fill(g, row, {{12, "30"}, {13, "30"}});
+  rtn.SalesRtnSubTotal = rtn.SalesRtnFCSubTotal = 30;
+  rtn.TaxAmount = 500;
+  rtn.SalesRtnTotalAmount = rtn.SalesRtnFCTotalAmount = 530;
+  ASSERT_TRUE(rtn.Update_Sales_Rtn()) << rtn.ErrDesc();
+  EXPECT_FALSE(rtn.Return_Process());
+  EXPECT_EQ(rtn.ErrDesc(), "Invalid Tax Code");
+  rtn.TaxAmount = 0;
+  rtn.SalesRtnTotalAmount = rtn.SalesRtnFCTotalAmount = 30;
+  ASSERT_TRUE(rtn.Update_Sales_Rtn()) << rtn.ErrDesc();
   EXPECT_EQ(Stock("01P100"), paper);
 
   // Processed: the box is back at what it cost, not at the figure typed; no credit memo, as
@@ -473,6 +502,11 @@ TEST_F(SalesScenario, DeliveredGoodsComeBackOnceAndAtWhatTheyCost) {
   EXPECT_NEAR(Balance("01011300") - inventory, box_cost, 1e-6);
   EXPECT_NEAR(Scalar("SELECT Inventory_Value FROM Sales_Return_Detail").ToDouble(), box_cost, 1e-6);
   EXPECT_EQ(VoucherCount(), 0);
+  std::string returned = rtn.SalesRtnNo;
+  EXPECT_FALSE(rtn.Generate_Credit_Memo(returned));
+  EXPECT_EQ(rtn.ErrDesc(),
+            "The sales return " + returned +
+                " brings back goods delivered and not billed: no credit memo is owed");
   ExpectBooksClean();
 
   // The box that came back is billed by nobody: the delivery offers the other one.
@@ -521,12 +555,37 @@ TEST_F(SalesScenario, DeliveredGoodsComeBackOnceAndAtWhatTheyCost) {
       << late.ErrDesc();
   EXPECT_EQ(Stock("01P100"), paper + 12);
 
-  // A final number is only ever given by processing.
+  // A return is rewritten, never made, by a save under a number nobody has.
   SalesReturn made_up = Return("DEL");
-  made_up.SalesRtnNo = "0101SRT77";
-  EXPECT_FALSE(made_up.Update_Sales_Rtn());
-  EXPECT_EQ(made_up.ErrDesc(), "Invalid Sales Return Number");
-  EXPECT_EQ(Count("Sales_Return_Master", "Sales_Rtn_No = '0101SRT77'"), 0);
+  for (const char* number : {"0101SRT77", "0101SRTTMP99"}) {
+    made_up.SalesRtnNo = number;
+    EXPECT_FALSE(made_up.Update_Sales_Rtn());
+    EXPECT_EQ(made_up.ErrDesc(), "Invalid Sales Return Number");
+  }
+  EXPECT_EQ(Count("Sales_Return_Master", "Sales_Rtn_No IN ('0101SRT77', '0101SRTTMP99')"), 0);
+
+  // A box back without a source comes back at the item's average cost, not at a typed figure.
+  const double average =
+      Scalar("SELECT Stock_Amount / Stock_In_Hand FROM Item_Master WHERE Item_Code = '01P100'")
+          .ToDouble();
+  SalesReturn loose = Return("");
+  loose.CustomerCode = "01C001";
+  loose.CustomerName = "Gulf Traders";
+  loose.SalRetGridName->SetRows(2);
+  Fill(*loose.SalRetGridName, 1,
+       {{2, "P100"},
+        {3, "Printer Paper A4"},
+        {6, "12"},
+        {7, "1"},
+        {12, "30"},
+        {13, "30"},
+        {15, "1000000"}});
+  loose.SalesRtnSubTotal = loose.SalesRtnFCSubTotal = 30;
+  loose.SalesRtnTotalAmount = loose.SalesRtnFCTotalAmount = 30;
+  const double stock_before = Balance("01011300");
+  ASSERT_TRUE(loose.Create_Sales_Rtn()) << loose.ErrDesc();
+  ASSERT_TRUE(loose.Return_Process()) << loose.ErrDesc();
+  EXPECT_NEAR(Balance("01011300") - stock_before, 12 * average, 1e-6);
   ExpectBooksClean();
 
   // The books check tells a source line that took back more than it holds, and a return whose

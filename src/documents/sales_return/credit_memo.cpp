@@ -151,6 +151,19 @@ void AddTaxLines(const C& c, Connection& conn, const Row& rtn, double tax,
   }
 }
 
+// A customer is credited for goods that came back, once: the return is processed, the voucher it
+// was given is kept on it, and goods delivered and never billed owe the customer nothing.
+void RefuseSecondMemo(const Row& rtn, const std::string& return_no) {
+  const std::string shown = "The sales return " + return_no;
+  if (!rtn.Flag("Processed_Flag") || !IsFinalNumber(return_no))
+    throw Error(shown + " is not processed: its credit memo comes with its processing");
+  if (!Trim(rtn.Text("Voucher_No")).empty())
+    throw Error(shown + " has its credit memo " + Trim(rtn.Text("Voucher_No")) + " already");
+  const std::string kind = Trim(rtn.Text("Ref_Doc_Type"));
+  if (!Trim(rtn.Text("Ref_No")).empty() && (kind == "DEL" || kind == "DDL"))
+    throw Error(shown + " brings back goods delivered and not billed: no credit memo is owed");
+}
+
 // Create_Voucher_Master's work. Every look-up is made before the first row is written.
 bool WriteVoucher(const C& c, const ConnectionRef& memo, const std::string& return_no,
                   const std::string& voucher_no) {
@@ -160,14 +173,7 @@ bool WriteVoucher(const C& c, const ConnectionRef& memo, const std::string& retu
   if (found.empty()) return true;
   const Row rtn = found.front();
   if (Trim(voucher_no).empty()) throw Error("Invalid Voucher No");
-  // A customer is credited for goods that came back, once: the return is processed, and the
-  // voucher it was given is kept on it.
-  if (!rtn.Flag("Processed_Flag"))
-    throw Error("The sales return " + return_no +
-                " is not processed: its credit memo comes with its processing");
-  if (!Trim(rtn.Text("Voucher_No")).empty())
-    throw Error("The sales return " + return_no + " has its credit memo " +
-                Trim(rtn.Text("Voucher_No")) + " already");
+  RefuseSecondMemo(rtn, return_no);
 
   const double total = rtn.Double("Sales_Rtn_Total_Amount");
   const double fc_total = rtn.Double("Sales_Rtn_FC_Total_Amount");
@@ -267,18 +273,11 @@ bool SalesReturn::Generate_Credit_Memo(std::string& pReturnNo) {
     const bool own_object = conn == AdoConnectionObject;
     const std::string return_no = Trim(pReturnNo);
     // Without its return there is nothing to credit, so no number is asked for or drawn.
-    const auto found = conn->Query(
-        "SELECT Processed_Flag, Voucher_No FROM Sales_Return_Master WHERE "
-        "Sales_Rtn_No = ?",
-        {Value(return_no)});
+    const auto found =
+        conn->Query("SELECT * FROM Sales_Return_Master WHERE Sales_Rtn_No = ?", {Value(return_no)});
     if (found.empty()) return Fail("Invalid Sales Return");
     // Nor is a number asked for a memo that cannot be made.
-    if (!found.front().Flag("Processed_Flag"))
-      return Fail("The sales return " + return_no +
-                  " is not processed: its credit memo comes with its processing");
-    if (!Trim(found.front().Text("Voucher_No")).empty())
-      return Fail("The sales return " + return_no + " has its credit memo " +
-                  Trim(found.front().Text("Voucher_No")) + " already");
+    RefuseSecondMemo(found.front(), return_no);
 
     const Series series{CompanyPrefix, BranchPrefix, kCreditMemoPrefix};
     const auto prefix = conn->Query(
@@ -336,10 +335,12 @@ bool SalesReturn::Create_Voucher_Detail(std::string& pVoucherNo, std::string& pV
                                         std::string& pPrjNo, std::int16_t& PSlNo) {
   return Trap([&] {
     if (Trim(pVoucherNo).empty()) return Fail("Invalid Voucher No");
-    // A posted voucher is what its ledger lines say: a line added now would part it from them.
+    // Lines belong to a voucher being written: a posted one is what its ledger lines say, and
+    // lines of none would be taken in by whichever voucher is given that number next.
     auto voucher = MemoConnection(*this)->Query(
         "SELECT process_Flag FROM Voucher_Master WHERE Voucher_No = ?", {Value(pVoucherNo)});
-    if (!voucher.empty() && voucher.front().Flag("process_Flag")) return Fail("Already Processed");
+    if (voucher.empty()) return Fail("Invalid Voucher No");
+    if (voucher.front().Flag("process_Flag")) return Fail("Already Processed");
     InsertVoucherLine(*MemoConnection(*this), pVoucherNo,
                       {pVouType, pAcNo, pAcName, pType == "Debit", pFcAmt, pAmt, pFC, PSlNo},
                       pCurCode, pCurSymbol, pPrjNo, Value(LastUpdate));

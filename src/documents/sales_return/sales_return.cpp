@@ -505,9 +505,10 @@ bool SalesReturn::Update_Sales_Rtn() {
                   ->Query("SELECT Processed_Flag FROM Sales_Return_Master WHERE Sales_Rtn_No = ?",
                           {Value(SalesRtnNo)});
     if (!rs.empty() && rs.front().Flag("Processed_Flag")) return Fail("Already Processed");
-    // A final number is only ever given by processing: saved under one nobody has, the return
-    // would pass for one processed elsewhere and wait to be synchronised.
-    if (rs.empty() && IsFinalNumber(Trim(SalesRtnNo))) return Fail("Invalid Sales Return Number");
+    // A return is rewritten, never made here: saved under a final number nobody has it would pass
+    // for one processed elsewhere, and under a temporary one it would be taken over by the
+    // return the counter gives that number next.
+    if (rs.empty()) return Fail("Invalid Sales Return Number");
     return UpdateDocument(*this, SalesReturnLayout());
   });
 }
@@ -588,17 +589,25 @@ ResultSet ReturnableLines(Connection& conn, const std::string& kind, const std::
 
 }  // namespace
 
-std::map<std::int32_t, double> documents::ReturnableCosts(Connection& conn, const std::string& kind,
-                                                          const std::string& number) {
-  std::map<std::int32_t, double> costs;
-  if (kind != "INV" && kind != "DEL" && kind != "DDL" && kind != "CHM") return costs;
+std::map<std::int32_t, documents::ReturnableLine> documents::ReturnableCosts(
+    Connection& conn, const std::string& kind, const std::string& number) {
+  std::map<std::int32_t, ReturnableLine> costs;
+  const Source* source = kind == "INV"   ? &kInvoice
+                         : kind == "DEL" ? &kDelivery
+                         : kind == "DDL" ? &kDirectDelivery
+                         : kind == "CHM" ? &kCashMemo
+                                         : nullptr;
+  if (!source) return costs;
   const ResultSet lines = ReturnableLines(conn, kind, number);
+  auto per_base = [](double amount, double qty, double unit) {
+    const double base = qty * (unit == 0 ? 1 : unit);
+    return base == 0 ? 0.0 : amount / base;
+  };
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const Row d = lines[i];
-    double unit = NumberOf(d["Cost_Unit_Qty"]);
-    if (unit == 0) unit = 1;
-    const double base = NumberOf(d["Cost_Qty"]) * unit;
-    costs[d.Int32("SL_No")] = base == 0 ? 0.0 : NumberOf(d["Cost_Value"]) / base;
+    costs[d.Int32("SL_No")] = {
+        per_base(NumberOf(d["Cost_Value"]), NumberOf(d["Cost_Qty"]), NumberOf(d["Cost_Unit_Qty"])),
+        per_base(NumberOf(d[source->amount]), NumberOf(d[source->qty]), NumberOf(d["Unit_Qty"]))};
   }
   return costs;
 }

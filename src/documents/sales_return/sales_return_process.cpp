@@ -4,6 +4,7 @@
 // and the credit memo.
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 #include "base/convert.h"
 #include "db/record.h"
@@ -166,6 +167,14 @@ void CheckFigures(const C& c, const std::vector<ReturnLine>& lines) {
       c.SalesRtnDiscAmount > sum + 1e-9 * std::max(1.0, sum))
     throw Error("Invalid Discount Amount");
   if (!Storable(c.TaxAmount) || c.TaxAmount < 0) throw Error("Invalid Tax Amount");
+  // Tax comes back as it was charged: by a code, at its rate, on what is credited.
+  if (c.TaxAmount > 0) {
+    if (Trim(c.TaxCode).empty()) throw Error("Invalid Tax Code");
+    const double most = (sum - c.SalesRtnDiscAmount) * c.TaxRate / 100;
+    if (!(c.TaxRate > 0) ||
+        c.TaxAmount > most + 0.5 * std::pow(10.0, -places) + 1e-9 * std::max(1.0, most))
+      throw Error("Invalid Tax Amount");
+  }
   const double expected = sum - c.SalesRtnDiscAmount + c.TaxAmount;
   if (!Storable(c.SalesRtnTotalAmount) || !Storable(c.SalesRtnFCTotalAmount) ||
       c.SalesRtnFCTotalAmount < 0 || differs(c.SalesRtnTotalAmount, expected))
@@ -176,19 +185,38 @@ void CheckFigures(const C& c, const std::vector<ReturnLine>& lines) {
 
 // A line of a return against a source comes back at what its goods cost when they left, as the
 // source's line says (for an invoice line, its delivery line), whatever figure the grid carried:
-// goods never come back dearer or cheaper than they went. The value is kept on the line, for the
-// synchronisation to post. A return without a source, or of a source that kept no cost, has no
-// other value than its own.
-void ValueAtSourceCost(Connection& conn, const std::string& kind, const std::string& source,
-                       std::vector<ReturnLine>& lines) {
-  if (Trim(source).empty()) return;
-  const auto costs = ReturnableCosts(conn, kind, Trim(source));
-  for (auto& l : lines) {
-    auto cost = costs.find(l.ref_sl_no);
-    // No goods to take back (the source's update refuses the line), or a source that kept no
-    // cost (nothing else to go by than the line's own value).
-    if (cost == costs.end() || !(cost->second > 0)) continue;
-    const double value = cost->second * l.base();
+// goods never come back dearer or cheaper than they went. Nor is the customer credited more for
+// a line than its goods were sold for. A return without a source brings stock items back at
+// their average cost, when the item has stock to tell it. The value is kept on the line, for the
+// synchronisation to post; a line with nothing to go by keeps its own.
+void ValueLines(const C& c, Connection& conn, const std::string& kind,
+                std::vector<ReturnLine>& lines) {
+  const std::string source = Trim(c.RefNo);
+  const auto sold = source.empty() ? std::map<std::int32_t, ReturnableLine>()
+                                   : ReturnableCosts(conn, kind, source);
+  const double rounding = 0.5 * std::pow(10.0, -convert::DecimalPlaces(c.AmtDig));
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    ReturnLine& l = lines[i];
+    double value = l.value;
+    if (!source.empty()) {
+      auto line = sold.find(l.ref_sl_no);
+      // No goods to take back: the source's update refuses the line.
+      if (line == sold.end()) continue;
+      const double most = line->second.price * l.base();
+      if (l.amount > most + std::max(rounding, Tolerance(most)))
+        throw Error("Invalid Item Details: line " + std::to_string(i + 1) + " (" + l.shown() +
+                    ") is credited " + convert::NumberToText(l.amount) + ", more than the " +
+                    convert::NumberToText(convert::RoundHalfEven(most, 10)) +
+                    " its goods were sold for");
+      if (line->second.cost > 0) value = line->second.cost * l.base();
+    } else if (l.stock()) {
+      auto item =
+          conn.Query("SELECT Stock_In_Hand, Stock_Amount FROM Item_Master WHERE Item_Code = ?",
+                     {Value(l.item)});
+      const double in_hand = item.empty() ? 0 : item.front().Double("Stock_In_Hand");
+      const double amount = item.empty() ? 0 : item.front().Double("Stock_Amount");
+      if (in_hand > 0 && amount >= 0) value = amount / in_hand * l.base();
+    }
     if (value == l.value) continue;
     l.value = value;
     conn.ExecuteDeferred("UPDATE Sales_Return_Detail SET Inventory_Value = ? WHERE SL_No = ?",
@@ -424,7 +452,7 @@ bool SalesReturn::Return_Process() {
     auto lines = ReadReturnLines(*conn, temporary);
     CheckLines(lines);
     CheckFigures(*this, lines);
-    if (mode.UpdatesSources()) ValueAtSourceCost(*conn, kind, RefNo, lines);
+    if (mode.UpdatesSources()) ValueLines(*this, *conn, kind, lines);
     auto prefs = conn->Query(
         "SELECT Generate_Credit_Memo FROM Default_Sales_Preferences WHERE Branch_Prefix = ?",
         {Value(BranchPrefix)});
@@ -447,8 +475,10 @@ bool SalesReturn::Return_Process() {
     if (mode.Posts()) {
       posting.SalesLog(lines);
       // Goods delivered and not yet billed owe the customer nothing back.
+      // A return given its credit memo before it was synchronised is not given another.
       const std::string ref_kind = Trim(RefDocType);
-      if (ref_kind != "DDL" && ref_kind != "DEL" && credit_memo) {
+      const bool credited = !Trim(numbering.stored().Text("Voucher_No")).empty();
+      if (ref_kind != "DDL" && ref_kind != "DEL" && credit_memo && !credited) {
         std::string number = SalesRtnNo;
         if (!Generate_Credit_Memo(number)) return false;
       }
