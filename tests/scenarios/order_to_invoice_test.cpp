@@ -381,6 +381,12 @@ TEST_F(SalesScenario, PartOfAnInvoiceComesBackWithItsCreditMemo) {
   ASSERT_TRUE(first.Return_Process()) << first.ErrDesc();
   EXPECT_EQ(first.SalesRtnNo, "0101SRT1");
   EXPECT_EQ(first.VoucherNo, "0101CRM1");
+  // Read back, the return names its credit memo.
+  SalesReturn read = Return("INV");
+  read.SalesRtnNo = "0101SRT1";
+  ASSERT_TRUE(read.Get_Sales_Rtn()) << read.ErrDesc();
+  EXPECT_EQ(read.VoucherNo, "0101CRM1");
+  EXPECT_TRUE(read.ProcessedFlag);
 
   // Twelve sheets back on the shelf at their cost; the invoice line knows they came back.
   EXPECT_EQ(Stock("01P100"), paper + 12);

@@ -194,7 +194,8 @@ Layout<C> MakeLayout() {
       {"LastUpdate", &C::LastUpdate, "Last_Update", Write::kStamp, NoRead},
       {"DiscPercent", &C::DiscPercent},
       {"AmtDig", &C::AmtDig},
-      {"VoucherNo", &C::VoucherNo},
+      // The credit memo the return was given, kept by the memo itself.
+      {"VoucherNo", &C::VoucherNo, "Voucher_No", Write::kNever, Keep},
       {"OnlineFlag", &C::OnlineFlag},
       {"SyncFlag", &C::SyncFlag},
       {"StockMovementPrefix", &C::StockMovementPrefix},
