@@ -3,6 +3,7 @@
 #include "base/convert.h"
 #include "db/record.h"
 #include "db/schema.h"
+#include "qlnsales/business_object.h"
 #include "qlnsales/shell.h"
 
 namespace qlnsales {
@@ -63,6 +64,45 @@ bool ExistDocumentShowingErrors(Connection& conn, const FieldLookup& q) {
     CurrentShell().MsgBox(e.what(), kApplicationTitle);
     return false;
   }
+}
+
+std::string GetFldValueMethod(const std::string& connection_string, std::string table,
+                              std::string field, std::optional<std::string> where_field,
+                              std::optional<std::string> where_value,
+                              std::optional<bool> where_numeric,
+                              std::optional<std::string> second_where_field,
+                              std::optional<std::string> second_where_value,
+                              std::optional<bool> second_where_numeric) {
+  const FieldLookup q{std::move(table),
+                      std::move(field),
+                      where_field.value_or(""),
+                      where_value.value_or(""),
+                      where_numeric.value_or(false),
+                      second_where_field.value_or(""),
+                      second_where_value.value_or(""),
+                      second_where_numeric.value_or(false)};
+  try {
+    return GetFldValueShowingErrors(*connection_rule::StringOnly(connection_string), q);
+  } catch (const std::exception& e) {  // a connection string that does not open
+    CurrentShell().MsgBox(e.what(), kApplicationTitle);
+    return "";
+  }
+}
+
+bool ExistDocumentMethod(const ConnectionRef& object, std::string table, std::string field,
+                         std::string value, std::optional<bool> numeric,
+                         std::optional<std::string> second_where_field,
+                         std::optional<std::string> second_where_value,
+                         std::optional<bool> second_where_numeric) {
+  const FieldLookup q{std::move(table),
+                      std::move(field),
+                      "",
+                      std::move(value),
+                      numeric.value_or(false),
+                      second_where_field.value_or(""),
+                      second_where_value.value_or(""),
+                      second_where_numeric.value_or(false)};
+  return ExistDocumentShowingErrors(*connection_rule::ObjectOnly(object), q);
 }
 
 std::int64_t ExecuteChangeCode(Connection& conn, const std::string& table,

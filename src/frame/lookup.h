@@ -32,6 +32,23 @@ bool DocumentExists(Connection& conn, const FieldLookup& q);
 std::string GetFldValueShowingErrors(Connection& conn, const FieldLookup& q);
 bool ExistDocumentShowingErrors(Connection& conn, const FieldLookup& q);
 
+// The GetFldValue and ExistDocument methods of the document classes, with their optional
+// arguments as callers pass them: the look-up reads through the connection string (one that does
+// not open shows in the message box too), the existence test through the caller's connection
+// object.
+std::string GetFldValueMethod(const std::string& connection_string, std::string table,
+                              std::string field, std::optional<std::string> where_field,
+                              std::optional<std::string> where_value,
+                              std::optional<bool> where_numeric,
+                              std::optional<std::string> second_where_field,
+                              std::optional<std::string> second_where_value,
+                              std::optional<bool> second_where_numeric);
+bool ExistDocumentMethod(const ConnectionRef& object, std::string table, std::string field,
+                         std::string value, std::optional<bool> numeric,
+                         std::optional<std::string> second_where_field,
+                         std::optional<std::string> second_where_value,
+                         std::optional<bool> second_where_numeric);
+
 // Exactly "MSACCESS" (case-sensitive) selects the desktop-database forms; anything else, the
 // empty text included, the server forms.
 inline bool IsDesktopDialect(const std::string& database) {

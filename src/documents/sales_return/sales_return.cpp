@@ -9,7 +9,6 @@
 #include "documents/layouts.h"
 #include "frame/lookup.h"
 #include "frame/modules.h"
-#include "qlnsales/shell.h"
 
 namespace qlnsales {
 
@@ -659,20 +658,10 @@ std::string SalesReturn::GetFldValue(std::string TblName, std::string fldName,
                                      std::optional<std::string> SecondWhereFldName,
                                      std::optional<std::string> SecondWhereFldValue,
                                      std::optional<bool> SecdWhereFldNumYN) {
-  FieldLookup q{std::move(TblName),
-                std::move(fldName),
-                WhereFldName.value_or(""),
-                WhereFldValue.value_or(""),
-                WhereFldNumYN.value_or(false),
-                SecondWhereFldName.value_or(""),
-                SecondWhereFldValue.value_or(""),
-                SecdWhereFldNumYN.value_or(false)};
-  try {
-    return GetFldValueShowingErrors(*connection_rule::StringOnly(ConnectionString), q);
-  } catch (const std::exception& e) {  // a connection string that does not open
-    CurrentShell().MsgBox(e.what(), kApplicationTitle);
-    return "";
-  }
+  return GetFldValueMethod(ConnectionString, std::move(TblName), std::move(fldName),
+                           std::move(WhereFldName), std::move(WhereFldValue), WhereFldNumYN,
+                           std::move(SecondWhereFldName), std::move(SecondWhereFldValue),
+                           SecdWhereFldNumYN);
 }
 
 bool SalesReturn::ExistDocument(std::string strTblName, std::string strFldName, std::string DocNo,
@@ -680,15 +669,9 @@ bool SalesReturn::ExistDocument(std::string strTblName, std::string strFldName, 
                                 std::optional<std::string> SecondWhereFldName,
                                 std::optional<std::string> SecondWhereFldValue,
                                 std::optional<bool> SecdWhereFldNumType) {
-  FieldLookup q{std::move(strTblName),
-                std::move(strFldName),
-                "",
-                std::move(DocNo),
-                WhereFldNumYN.value_or(false),
-                SecondWhereFldName.value_or(""),
-                SecondWhereFldValue.value_or(""),
-                SecdWhereFldNumType.value_or(false)};
-  return ExistDocumentShowingErrors(*connection_rule::ObjectOnly(AdoConnectionObject), q);
+  return ExistDocumentMethod(AdoConnectionObject, std::move(strTblName), std::move(strFldName),
+                             std::move(DocNo), WhereFldNumYN, std::move(SecondWhereFldName),
+                             std::move(SecondWhereFldValue), SecdWhereFldNumType);
 }
 
 const DispatchTable& SalesReturn::Dispatch() const {
